@@ -1,0 +1,27 @@
+// The facade that hands out the platform services. The library's services are
+// given the few platform services they need when they are built and never
+// learn which backend provides them.
+#pragma once
+
+#include "Sablekit/platform/Clock.h"
+#include "Sablekit/platform/PermissionChecks.h"
+#include "Sablekit/platform/PlatformCapabilities.h"
+#include "Sablekit/platform/ProcessIdentity.h"
+#include "Sablekit/platform/TimerScheduler.h"
+
+namespace Sablekit {
+
+// Every service returned here is owned by the Platform and lives exactly as
+// long as it; the references stay valid until the Platform is destroyed.
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  virtual const PlatformCapabilities& capabilities() const = 0;
+  virtual Clock& clock() = 0;
+  virtual TimerScheduler& timers() = 0;
+  virtual ProcessIdentity& processIdentity() = 0;
+  virtual PermissionChecks& permissions() = 0;
+};
+
+}  // namespace Sablekit

@@ -1,0 +1,73 @@
+#include "Vistrel/VistrelMain.h"
+
+#include "Sablekit/protocol/CaptureHostError.h"
+#include "Sablekit/protocol/HostRequest.h"
+#include "Vistrel/CaptureHostServices.h"
+
+namespace Sablekit {
+
+namespace {
+
+HostResult dispatch(CaptureProbeService& service, const HostRequest& request) {
+  if (request.method == "health") {
+    return service.health();
+  }
+  if (request.method == "capture.probe") {
+    return service.probe(request.params);
+  }
+  if (request.method == "capture.frame") {
+    throw CaptureHostError::captureFailed("Frame capture is not available in this build");
+  }
+  if (request.method == "automation.reset") {
+    service.resetAutomationState();
+    return service.health();
+  }
+  if (request.method == "automation.probe") {
+    return service.probeAutomation(request.params);
+  }
+  throw CaptureHostError::invalidRequest("Unknown method: " + request.method);
+}
+
+HostResponse undecodable(std::string message) {
+  return HostResponse(0, HostErrorPayload{"invalidRequest", std::move(message), false});
+}
+
+}  // namespace
+
+HostResponse VistrelMain::respond(CaptureProbeService& service, std::string_view line) {
+  try {
+    const HostRequest request = HostRequest::decode(line);
+    return HostResponse(request.id, dispatch(service, request));
+  } catch (const CaptureHostError& error) {
+    // The id comes from decoding the line again, as the parent expects.
+    std::int64_t id = 0;
+    try {
+      id = HostRequest::decode(line).id;
+    } catch (const std::exception&) {
+    }
+    return HostResponse(id, error.payload());
+  } catch (const std::exception& error) {
+    return undecodable(error.what());
+  } catch (...) {
+    return undecodable("The request failed");
+  }
+}
+
+int VistrelMain::main(Platform& platform, Streams streams, const ResponseEncoder& encoder) {
+  CaptureHostServices services(platform);
+  while (const std::optional<std::string> line = streams.input.readLine()) {
+    const HostResponse response = respond(services.captureProbeService(), *line);
+    std::string encoded;
+    try {
+      encoded = encoder(response);
+    } catch (const std::exception&) {
+      streams.diagnostics.write(encodingFailureDiagnostic);
+      continue;
+    }
+    streams.output.write(encoded);
+    streams.output.write("\n");
+  }
+  return 0;
+}
+
+}  // namespace Sablekit

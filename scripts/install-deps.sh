@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs every system package the build, the tests and the benchmarks need.
+# Idempotent and non-interactive; safe to run on a fresh Debian 12 machine.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  nlohmann-json3-dev libicu-dev libssl-dev liburiparser-dev uuid-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libheif-dev libtesseract-dev tesseract-ocr-eng
+  libpixman-1-dev libfreetype-dev fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
