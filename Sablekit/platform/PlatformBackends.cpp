@@ -8,7 +8,9 @@ namespace Sablekit {
 
 namespace {
 
-std::unique_ptr<Platform> createSimulatedDemo() { return SimulatedDesktop::demo(); }
+std::unique_ptr<Platform> createSimulatedDemo() {
+  return SimulatedDesktop::demo();
+}
 
 constexpr std::array backends{
     PlatformBackend{"simulated", "deterministic simulated desktop (built-in demo)", createSimulatedDemo},
@@ -19,8 +21,12 @@ static_assert(std::string_view(SABLEKIT_DEFAULT_PLATFORM) == backends[0].name,
 
 }  // namespace
 
-std::span<const PlatformBackend> platformBackends() { return backends; }
+std::span<const PlatformBackend> platformBackends() {
+  return backends;
+}
 
-std::unique_ptr<Platform> createDefaultPlatform() { return backends.front().create(); }
+std::unique_ptr<Platform> createDefaultPlatform() {
+  return backends.front().create();
+}
 
 }  // namespace Sablekit

@@ -15,7 +15,8 @@ enum class AutomationProbeStatus { operational, denied, failed, notRunning, unsu
 template <>
 struct RawValues<AutomationProbeTarget> {
   using E = AutomationProbeTarget;
-  static constexpr std::array<std::pair<E, std::string_view>, 2> cases{{{E::browser, "browser"}, {E::finder, "finder"}}};
+  static constexpr std::array<std::pair<E, std::string_view>, 2> cases{
+      {{E::browser, "browser"}, {E::finder, "finder"}}};
 };
 
 template <>

@@ -40,7 +40,9 @@ class CaptureHostError final : public std::exception {
   static CaptureHostError browserContextUnavailable(std::string text) {
     return {Code::browserContextUnavailable, std::move(text)};
   }
-  static CaptureHostError privateBrowserWindow(std::string text) { return {Code::privateBrowserWindow, std::move(text)}; }
+  static CaptureHostError privateBrowserWindow(std::string text) {
+    return {Code::privateBrowserWindow, std::move(text)};
+  }
   static CaptureHostError excludedDomain(std::string text) { return {Code::excludedDomain, std::move(text)}; }
   static CaptureHostError unmatchedExclusion(std::int64_t count) { return {Code::unmatchedExclusion, {}, count}; }
   static CaptureHostError captureFailed(std::string text) { return {Code::captureFailed, std::move(text)}; }

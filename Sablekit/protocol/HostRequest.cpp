@@ -2,7 +2,9 @@
 
 namespace Sablekit {
 
-HostRequest HostRequest::decode(std::string_view line) { return decode(JsonCodec::parse(line)); }
+HostRequest HostRequest::decode(std::string_view line) {
+  return decode(JsonCodec::parse(line));
+}
 
 HostRequest HostRequest::decode(const JsonCodec::Value& value) {
   const JsonCodec::ObjectReader reader(value, "");

@@ -14,6 +14,8 @@ void to_json(JsonCodec::Value& json, const HostResponse& response) {
   }
 }
 
-std::string encodeResponse(const HostResponse& response) { return JsonCodec::serialize(JsonCodec::Value(response)); }
+std::string encodeResponse(const HostResponse& response) {
+  return JsonCodec::serialize(JsonCodec::Value(response));
+}
 
 }  // namespace Sablekit

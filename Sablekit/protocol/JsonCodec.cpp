@@ -81,7 +81,9 @@ Value number(float value) {
   return Value(std::strtod(digits, nullptr));
 }
 
-std::string serialize(const Value& value) { return value.dump(-1, ' ', false, Value::error_handler_t::replace); }
+std::string serialize(const Value& value) {
+  return value.dump(-1, ' ', false, Value::error_handler_t::replace);
+}
 
 Value parse(std::string_view text) {
   try {
@@ -190,6 +192,8 @@ std::optional<std::vector<std::string>> ObjectReader::optionalStringArray(std::s
   return strings;
 }
 
-const Value* ObjectReader::optionalMember(std::string_view key) const { return member(key); }
+const Value* ObjectReader::optionalMember(std::string_view key) const {
+  return member(key);
+}
 
 }  // namespace Sablekit::JsonCodec

@@ -59,6 +59,8 @@ void FileDescriptorByteSink::write(std::string_view bytes) {
   }
 }
 
-void ignoreBrokenPipeSignal() { std::signal(SIGPIPE, SIG_IGN); }
+void ignoreBrokenPipeSignal() {
+  std::signal(SIGPIPE, SIG_IGN);
+}
 
 }  // namespace Sablekit

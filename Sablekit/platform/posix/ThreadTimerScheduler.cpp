@@ -18,7 +18,8 @@ ThreadTimerScheduler::~ThreadTimerScheduler() {
 TimerHandle ThreadTimerScheduler::scheduleAfter(double delaySeconds, std::function<void()> action) {
   auto state = std::make_shared<TimerState>(std::move(action));
   const auto delay = std::chrono::duration<double>(std::max(0.0, delaySeconds));
-  const Deadline deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::nanoseconds>(delay);
+  const Deadline deadline =
+      std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::nanoseconds>(delay);
   {
     const std::lock_guard lock(mutex_);
     pending_.emplace(deadline, state);

@@ -33,7 +33,9 @@ std::unique_ptr<SimulatedDesktop> SimulatedDesktop::fromScenarioFile(const std::
   return fromScenario(text.str());
 }
 
-std::unique_ptr<SimulatedDesktop> SimulatedDesktop::demo() { return fromScenario(demoScenario()); }
+std::unique_ptr<SimulatedDesktop> SimulatedDesktop::demo() {
+  return fromScenario(demoScenario());
+}
 
 SimulatedDesktop& SimulatedDesktop::setProcess(std::int32_t processID, std::int32_t parentProcessID) {
   processID_ = processID;
