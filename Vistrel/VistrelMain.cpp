@@ -36,13 +36,13 @@ HostResponse undecodable(std::string message) {
 
 HostResponse VistrelMain::respond(CaptureProbeService& service, std::string_view line) {
   try {
-    const HostRequest request = HostRequest::decode(line);
+    const HostRequest request = HostRequest::decodeLine(line);
     return HostResponse(request.id, dispatch(service, request));
   } catch (const CaptureHostError& error) {
     // The id comes from decoding the line again, as the parent expects.
     std::int64_t id = 0;
     try {
-      id = HostRequest::decode(line).id;
+      id = HostRequest::decodeLine(line).id;
     } catch (const std::exception&) {
     }
     return HostResponse(id, error.payload());

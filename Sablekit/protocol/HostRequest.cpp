@@ -2,7 +2,7 @@
 
 namespace Sablekit {
 
-HostRequest HostRequest::decode(std::string_view line) {
+HostRequest HostRequest::decodeLine(std::string_view line) {
   return decode(JsonCodec::parse(line));
 }
 

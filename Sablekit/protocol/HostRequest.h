@@ -18,7 +18,7 @@ struct HostRequest {
 
   // Decodes one line (its terminator already removed; a trailing carriage
   // return is white space). Throws JsonCodec::DecodingError describing the fault.
-  static HostRequest decode(std::string_view line);
+  static HostRequest decodeLine(std::string_view line);
   static HostRequest decode(const JsonCodec::Value& value);
   bool operator==(const HostRequest&) const = default;
 };
