@@ -42,8 +42,9 @@ TEST(CapturePrivacyPolicy, ExclusionReasons) {
   const auto recordingUnknown = CapturePrivacyPolicy({}, {}, true, true, allGroups());
   const auto unprotected = CapturePrivacyPolicy({}, {}, false, false, allGroups());
   const auto noGroups = groupsOnly({});
-  const auto explicitList = CapturePrivacyPolicy({" COM.Bitwarden.Desktop\n", "com.example.editor", "ORVANE.VISTREL"},
-                                                 {}, true, false, allGroups());
+  const auto explicitProtected = CapturePrivacyPolicy(
+      {" COM.Bitwarden.Desktop\n", "com.example.editor", "ORVANE.VISTREL"}, {}, true, true, allGroups());
+  const auto explicitUnprotected = CapturePrivacyPolicy({"com.example.editor"}, {}, true, false, {});
   const auto explicitBlank = CapturePrivacyPolicy({" \t"}, {}, true, true, {});
 
   const ReasonCase cases[] = {
@@ -59,11 +60,13 @@ TEST(CapturePrivacyPolicy, ExclusionReasons) {
       {"strictest", strictest, " Orvane.VISTREL\n", "self"},
       {"unprotected", unprotected, "orvane.vistrel", "self"},
       {"no groups", noGroups, "orvane.vistrel", "self"},
-      {"explicit list", explicitList, "orvane.vistrel", "self"},
+      {"explicit protected", explicitProtected, "orvane.vistrel", "self"},
       // Explicit identifiers come before groups and apply without protection.
-      {"explicit list", explicitList, "com.bitwarden.desktop", "explicit"},
-      {"explicit list", explicitList, "Com.Example.Editor", "explicit"},
-      {"explicit list", explicitList, "com.example.editor.helper", std::nullopt},
+      {"explicit protected", explicitProtected, "com.bitwarden.desktop", "explicit"},
+      {"explicit protected", explicitProtected, "Com.Example.Editor", "explicit"},
+      {"explicit protected", explicitProtected, "com.example.editor.helper", std::nullopt},
+      {"explicit protected", explicitProtected, "com.1password.1password", "passwordManager"},
+      {"explicit unprotected", explicitUnprotected, " com.example.EDITOR", "explicit"},
       // Protected groups.
       {"strictest", strictest, "COM.BITWARDEN.DESKTOP", "passwordManager"},
       {"unprotected", unprotected, "com.bitwarden.desktop", std::nullopt},

@@ -9,17 +9,17 @@
 namespace Sablekit {
 namespace {
 
-using Part = std::optional<std::string_view>;
+using Component = std::optional<std::string_view>;
 
 struct ComponentsCase {
   std::string_view text;
   std::string_view scheme;
-  Part userInfo;
-  Part host;
-  Part port;
+  Component userInfo;
+  Component host;
+  Component port;
   std::string_view path;
-  Part query;
-  Part fragment;
+  Component query;
+  Component fragment;
 };
 
 TEST(WebURL, SplitsAbsoluteURLsIntoTheirComponents) {
