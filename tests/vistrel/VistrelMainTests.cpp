@@ -10,16 +10,16 @@ namespace {
 using Testing::MemoryLineSource;
 using Testing::RecordingByteSink;
 
-struct Run {
+struct LoopRun {
   RecordingByteSink output;
   RecordingByteSink diagnostics;
   int status = -1;
 };
 
-Run serve(SimulatedDesktop& desktop,
-          std::vector<std::string> lines,
-          const VistrelMain::ResponseEncoder& encoder = encodeResponse) {
-  Run run;
+LoopRun serve(SimulatedDesktop& desktop,
+              std::vector<std::string> lines,
+              const VistrelMain::ResponseEncoder& encoder = encodeResponse) {
+  LoopRun run;
   MemoryLineSource input(std::move(lines));
   run.status = VistrelMain::main(desktop, {input, run.output, run.diagnostics}, encoder);
   return run;
@@ -27,7 +27,7 @@ Run serve(SimulatedDesktop& desktop,
 
 JsonCodec::Value response(const std::string& line) {
   SimulatedDesktop desktop;
-  Run run = serve(desktop, {line});
+  LoopRun run = serve(desktop, {line});
   EXPECT_EQ(run.output.writes.size(), 2u);
   return JsonCodec::parse(run.output.writes.at(0));
 }
@@ -84,7 +84,7 @@ TEST(VistrelMain, AnswersEachRequestWithTheRightIdAndShape) {
 TEST(VistrelMain, HealthReportsTheDesktopsProcessAndPermissions) {
   SimulatedDesktop desktop;
   desktop.setProcess(4321, 1).setScreenRecordingGranted(false).setAccessibilityTrusted(true);
-  Run run = serve(desktop, {R"({"id":1,"method":"health"})", R"({"id":2,"method":"automation.reset"})"});
+  LoopRun run = serve(desktop, {R"({"id":1,"method":"health"})", R"({"id":2,"method":"automation.reset"})"});
   ASSERT_EQ(run.output.writes.size(), 4u);
   for (const int index : {0, 2}) {
     const JsonCodec::Value health = JsonCodec::parse(run.output.writes[static_cast<std::size_t>(index)])["result"];
@@ -107,7 +107,7 @@ TEST(VistrelMain, AutomationProbeTargetIsComparedExactly) {
 
 TEST(VistrelMain, WritesJsonAndLineFeedAsTwoWritesInRequestOrder) {
   SimulatedDesktop desktop;
-  Run run = serve(desktop, {R"({"id":1,"method":"health"})", "garbage", R"({"id":3,"method":"nope"})"});
+  LoopRun run = serve(desktop, {R"({"id":1,"method":"health"})", "garbage", R"({"id":3,"method":"nope"})"});
   EXPECT_EQ(run.status, 0);
   ASSERT_EQ(run.output.writes.size(), 6u);
   for (std::size_t index = 0; index < 6; index += 2) {
@@ -129,7 +129,7 @@ TEST(VistrelMain, AnUnencodableResponseGetsOnlyTheDiagnosticAndTheLoopGoesOn) {
     }
     return encodeResponse(answer);
   };
-  Run run = serve(desktop, {R"({"id":1,"method":"health"})", R"({"id":2,"method":"health"})"}, failFirst);
+  LoopRun run = serve(desktop, {R"({"id":1,"method":"health"})", R"({"id":2,"method":"health"})"}, failFirst);
   EXPECT_EQ(run.diagnostics.text(), "Failed to encode host response\n");
   EXPECT_EQ(run.diagnostics.text().size(), 31u);
   ASSERT_EQ(run.output.writes.size(), 2u);
@@ -138,7 +138,7 @@ TEST(VistrelMain, AnUnencodableResponseGetsOnlyTheDiagnosticAndTheLoopGoesOn) {
 
 TEST(VistrelMain, EmptyInputWritesNothingAndExitsZero) {
   SimulatedDesktop desktop;
-  Run run = serve(desktop, {});
+  LoopRun run = serve(desktop, {});
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(run.output.writes.empty());
   EXPECT_TRUE(run.diagnostics.writes.empty());

@@ -4,9 +4,7 @@
 
 namespace Sablekit {
 
-std::int32_t PosixProcessIdentity::processID() const {
-  return static_cast<std::int32_t>(::getpid());
-}
+PosixProcessIdentity::PosixProcessIdentity() : processID_(static_cast<std::int32_t>(::getpid())) {}
 
 std::int32_t PosixProcessIdentity::parentProcessID() const {
   return static_cast<std::int32_t>(::getppid());

@@ -7,8 +7,16 @@ namespace Sablekit {
 
 class PosixProcessIdentity final : public ProcessIdentity {
  public:
-  std::int32_t processID() const override;
+  PosixProcessIdentity();
+
+  // Read once: a process keeps its identifier for life (the hosts never fork),
+  // and the health report asks for it on every request.
+  std::int32_t processID() const override { return processID_; }
+  // Read on every call: the parent can change when the original one exits.
   std::int32_t parentProcessID() const override;
+
+ private:
+  std::int32_t processID_;
 };
 
 }  // namespace Sablekit

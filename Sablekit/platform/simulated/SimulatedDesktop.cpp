@@ -3,7 +3,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "Sablekit/platform/posix/PosixProcessIdentity.h"
 #include "Sablekit/platform/simulated/ScenarioLoader.h"
 
 namespace Sablekit {
@@ -54,11 +53,11 @@ SimulatedDesktop& SimulatedDesktop::setAccessibilityTrusted(bool trusted) {
 }
 
 std::int32_t SimulatedDesktop::processID() const {
-  return processID_ ? *processID_ : PosixProcessIdentity().processID();
+  return processID_ ? *processID_ : realProcess_.processID();
 }
 
 std::int32_t SimulatedDesktop::parentProcessID() const {
-  return parentProcessID_ ? *parentProcessID_ : PosixProcessIdentity().parentProcessID();
+  return parentProcessID_ ? *parentProcessID_ : realProcess_.parentProcessID();
 }
 
 bool SimulatedDesktop::screenRecordingPreflight() {

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "Sablekit/platform/Platform.h"
+#include "Sablekit/platform/posix/PosixProcessIdentity.h"
 #include "Sablekit/platform/simulated/FaultInjector.h"
 #include "Sablekit/platform/simulated/SimulatedClock.h"
 
@@ -73,6 +74,7 @@ class SimulatedDesktop final : public Platform, private ProcessIdentity, private
   PlatformCapabilities capabilities_;
   SimulatedClock clock_;
   FaultInjector faults_;
+  PosixProcessIdentity realProcess_;
   std::optional<std::int32_t> processID_;
   std::optional<std::int32_t> parentProcessID_;
   bool screenRecordingGranted_ = true;
