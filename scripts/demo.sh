@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The main job: installs the dependencies, builds, and runs Vistrel on its
+# embedded default desktop, feeding it a short conversation and printing the
+# answers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$(nproc)" --target Vistrel vistrel-sim
+
+conversation=(
+  '{"id":1,"method":"health"}'
+  '{"id":2,"method":"Health"}'
+  'this line is not JSON'
+  '{"id":4,"method":"capture.probe","params":{"maximumDimension":800}}'
+  '{"id":5,"method":"capture.frame"}'
+  '{"id":6,"method":"automation.probe","params":{"automationTarget":"Finder"}}'
+  '{"id":7,"method":"automation.reset"}'
+)
+# One Vistrel serves the whole conversation, one answer per request, in order.
+requests=$(mktemp)
+trap 'rm -f "$requests"' EXIT
+printf '%s\n' "${conversation[@]}" > "$requests"
+paste -d '\n' <(sed 's/^/>> /' "$requests") <(build/bin/Vistrel < "$requests" | sed 's/^/<< /')
