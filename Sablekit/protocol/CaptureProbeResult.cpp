@@ -10,8 +10,10 @@ void to_json(JsonCodec::Value& json, const AccessibilityWakeResult& result) {
   json["cached"] = result.cached;
 }
 
-void to_json(JsonCodec::Value& json, const VisibleWindowResult& window) {
-  json = JsonCodec::Value::object();
+void to_json(JsonCodec::Value& out, const VisibleWindowResult& window) {
+  // Built locally and moved out at the end: a converting constructor that
+  // throws half-way (a non-finite number) would otherwise leak the object.
+  JsonCodec::Value json = JsonCodec::Value::object();
   json["windowID"] = window.windowID;
   json["bundleID"] = window.bundleID;
   json["applicationName"] = window.applicationName;
@@ -23,11 +25,14 @@ void to_json(JsonCodec::Value& json, const VisibleWindowResult& window) {
   json["width"] = JsonCodec::number(window.width);
   json["height"] = JsonCodec::number(window.height);
   json["focused"] = window.focused;
+  out = std::move(json);
 }
 
-void to_json(JsonCodec::Value& json, const CaptureProbeResult& result) {
+void to_json(JsonCodec::Value& out, const CaptureProbeResult& result) {
   using JsonCodec::number;
-  json = JsonCodec::Value::object();
+  // Built locally and moved out at the end: a converting constructor that
+  // throws half-way (a non-finite number) would otherwise leak the object.
+  JsonCodec::Value json = JsonCodec::Value::object();
   json["capturedAtMilliseconds"] = result.capturedAtMilliseconds;
   json["displayID"] = result.displayID;
   json["width"] = result.width;
@@ -58,6 +63,7 @@ void to_json(JsonCodec::Value& json, const CaptureProbeResult& result) {
   JsonCodec::putIfPresent(json, "finderReadStatus", result.finderReadStatus);
   json["accessibilityWake"] = result.accessibilityWake;
   json["windows"] = result.windows;
+  out = std::move(json);
 }
 
 }  // namespace Sablekit

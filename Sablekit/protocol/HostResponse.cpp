@@ -2,8 +2,10 @@
 
 namespace Sablekit {
 
-void to_json(JsonCodec::Value& json, const HostResponse& response) {
-  json = JsonCodec::Value::object();
+void to_json(JsonCodec::Value& out, const HostResponse& response) {
+  // Built locally and moved out at the end: a converting constructor that
+  // throws half-way (a non-finite number) would otherwise leak the object.
+  JsonCodec::Value json = JsonCodec::Value::object();
   json["id"] = response.id();
   json["ok"] = response.ok();
   if (response.result()) {
@@ -12,6 +14,7 @@ void to_json(JsonCodec::Value& json, const HostResponse& response) {
   if (response.error()) {
     json["error"] = *response.error();
   }
+  out = std::move(json);
 }
 
 std::string encodeResponse(const HostResponse& response) {
