@@ -39,13 +39,17 @@ struct ScriptRunOutcome {
   std::string errorMessage;
 
   static ScriptRunOutcome success(std::optional<std::string> result) {
-    return {.kind = Kind::succeeded, .result = std::move(result)};
+    return {.kind = Kind::succeeded, .result = std::move(result), .errorNumber = std::nullopt, .errorMessage = {}};
   }
   static ScriptRunOutcome failure(std::optional<std::int32_t> errorNumber, std::string message = {}) {
-    return {.kind = Kind::failed, .errorNumber = errorNumber, .errorMessage = std::move(message)};
+    return {
+        .kind = Kind::failed, .result = std::nullopt, .errorNumber = errorNumber, .errorMessage = std::move(message)};
   }
   static ScriptRunOutcome creationFailure(std::string message = {}) {
-    return {.kind = Kind::notCreated, .errorMessage = std::move(message)};
+    return {.kind = Kind::notCreated,
+            .result = std::nullopt,
+            .errorNumber = std::nullopt,
+            .errorMessage = std::move(message)};
   }
 
   bool operator==(const ScriptRunOutcome&) const = default;
