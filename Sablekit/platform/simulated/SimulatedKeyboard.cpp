@@ -1,8 +1,58 @@
 #include "Sablekit/platform/simulated/SimulatedKeyboard.h"
 
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
+#include "Sablekit/platform/simulated/SimulatedDesktop.h"
+
 namespace Sablekit {
 
 namespace {
+
+[[noreturn]] void fail(const std::string& path, const std::string& problem) {
+  throw ScenarioError("scenario " + path + ": " + problem);
+}
+
+// Checks that `object` is an object holding only `allowed` keys.
+void expectKeys(const nlohmann::json& object,
+                const std::string& path,
+                std::initializer_list<std::string_view> allowed) {
+  if (!object.is_object()) {
+    fail(path, "expected an object");
+  }
+  for (const auto& [key, value] : object.items()) {
+    bool known = false;
+    for (const std::string_view name : allowed) {
+      known = known || key == name;
+    }
+    if (!known) {
+      fail(path + "." + key, "unknown key");
+    }
+  }
+}
+
+bool flagAt(const nlohmann::json& object, const std::string& path, const char* key) {
+  const auto found = object.find(key);
+  if (found == object.end()) {
+    return false;
+  }
+  if (!found->is_boolean()) {
+    fail(path + "." + key, "expected true or false");
+  }
+  return found->get<bool>();
+}
+
+std::uint16_t keyCodeAt(const nlohmann::json& object, const std::string& path, const char* key) {
+  const nlohmann::json& value = object.at(key);
+  if (!value.is_number_unsigned() || value.get<std::uint64_t>() > 0xFFFF) {
+    fail(path + "." + key, "expected a key code from 0 to 65535");
+  }
+  return static_cast<std::uint16_t>(value.get<std::uint64_t>());
+}
 
 std::uint64_t flagOf(std::uint16_t keyCode) {
   switch (keyCode) {
@@ -118,6 +168,75 @@ void SimulatedKeyboard::stopDelivering(KeyboardListener& listener) {
   if (listener_ == &listener) {
     listener_ = nullptr;
   }
+}
+
+void SimulatedKeyboard::loadScenario(const nlohmann::json& section) {
+  const std::string path = "keyboard";
+  expectKeys(section, path, {"refuseListening", "refuseIntercepting", "script"});
+  const bool refuseListening = flagAt(section, path, "refuseListening");
+  const bool refuseIntercepting = flagAt(section, path, "refuseIntercepting");
+  std::vector<ScriptedChange> script;
+  if (const auto found = section.find("script"); found != section.end()) {
+    if (!found->is_array()) {
+      fail(path + ".script", "expected an array");
+    }
+    for (std::size_t index = 0; index < found->size(); ++index) {
+      const nlohmann::json& step = (*found)[index];
+      const std::string stepPath = path + ".script[" + std::to_string(index) + "]";
+      expectKeys(step, stepPath, {"press", "release", "keyCode", "modifierFlags"});
+      const bool isPress = step.contains("press");
+      const bool isRelease = step.contains("release");
+      const bool isChange = step.contains("keyCode");
+      if (int(isPress) + int(isRelease) + int(isChange) != 1) {
+        fail(stepPath, "expected exactly one of press, release or keyCode");
+      }
+      ScriptedChange scripted;
+      if (isPress) {
+        scripted.kind = ScriptedChange::Kind::press;
+        scripted.keyCode = keyCodeAt(step, stepPath, "press");
+      } else if (isRelease) {
+        scripted.kind = ScriptedChange::Kind::release;
+        scripted.keyCode = keyCodeAt(step, stepPath, "release");
+      } else {
+        scripted.kind = ScriptedChange::Kind::change;
+        scripted.keyCode = keyCodeAt(step, stepPath, "keyCode");
+        const auto flags = step.find("modifierFlags");
+        if (flags == step.end()) {
+          fail(stepPath + ".modifierFlags", "required with keyCode");
+        }
+        if (!flags->is_number_unsigned()) {
+          fail(stepPath + ".modifierFlags", "expected a non-negative integer");
+        }
+        scripted.modifierFlags = flags->get<std::uint64_t>();
+      }
+      if (!isChange && step.contains("modifierFlags")) {
+        fail(stepPath + ".modifierFlags", "only allowed with keyCode");
+      }
+      script.push_back(scripted);
+    }
+  }
+  refuseListening_ = refuseListening;
+  refuseIntercepting_ = refuseIntercepting;
+  script_ = std::move(script);
+}
+
+std::size_t SimulatedKeyboard::playScript() {
+  // Taken out first: a listener may load or play another script.
+  const std::vector<ScriptedChange> script = std::exchange(script_, {});
+  for (const ScriptedChange& scripted : script) {
+    switch (scripted.kind) {
+      case ScriptedChange::Kind::press:
+        press(scripted.keyCode);
+        break;
+      case ScriptedChange::Kind::release:
+        release(scripted.keyCode);
+        break;
+      case ScriptedChange::Kind::change:
+        change(scripted.keyCode, scripted.modifierFlags);
+        break;
+    }
+  }
+  return script.size();
 }
 
 }  // namespace Sablekit

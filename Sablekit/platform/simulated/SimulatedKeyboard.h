@@ -3,12 +3,14 @@
 // interception off as the platform would, and can make either way of
 // installing refuse. Every change is logged with what became of it.
 // Changes are delivered synchronously on the calling thread, which plays the
-// main thread.
+// main thread. A scenario can also script the changes to replay later.
 #pragma once
 
 #include <cstdint>
 #include <set>
 #include <vector>
+
+#include <nlohmann/json_fwd.hpp>
 
 #include "Sablekit/platform/Keyboard.h"
 
@@ -48,6 +50,14 @@ class SimulatedKeyboard final : public Keyboard {
   // it is resumed, changes pass unseen.
   void switchInterceptionOff();
 
+  // Reads the scenario's "keyboard" section (format in
+  // docs/scenario-keyboard.md): the refusals and the script of changes.
+  // Throws ScenarioError naming the offending path; nothing is changed then.
+  void loadScenario(const nlohmann::json& section);
+  // Replays the scripted changes in order, as press(), release() and
+  // change() would, then forgets them. Answers how many were replayed.
+  std::size_t playScript();
+
   Mode mode() const { return mode_; }
   bool interceptionOn() const { return mode_ == Mode::intercepting && interceptionOn_; }
   const std::vector<Change>& changes() const { return changes_; }
@@ -64,6 +74,14 @@ class SimulatedKeyboard final : public Keyboard {
  private:
   bool install(Mode mode, bool refused, KeyboardListener& listener);
 
+  // One scripted step: a press, a release, or a change with its own flags.
+  struct ScriptedChange {
+    enum class Kind { press, release, change };
+    Kind kind = Kind::change;
+    std::uint16_t keyCode = 0;
+    std::uint64_t modifierFlags = 0;  // for Kind::change only
+  };
+
   bool refuseListening_ = false;
   bool refuseIntercepting_ = false;
   Mode mode_ = Mode::none;
@@ -71,6 +89,7 @@ class SimulatedKeyboard final : public Keyboard {
   KeyboardListener* listener_ = nullptr;
   std::set<std::uint16_t> heldKeys_;
   std::vector<Change> changes_;
+  std::vector<ScriptedChange> script_;
 };
 
 }  // namespace Sablekit
