@@ -134,4 +134,21 @@ std::optional<std::string_view> WebURL::slice(const std::optional<Range>& range)
   return std::string_view(text_).substr(range->offset, range->length);
 }
 
+std::optional<std::string> WebURL::directoryFileURL(std::string_view absolutePath) {
+  if (!absolutePath.starts_with('/') || absolutePath.find('\0') != std::string_view::npos) {
+    return std::nullopt;
+  }
+  std::string path(absolutePath);
+  if (!path.ends_with('/')) {
+    path.push_back('/');
+  }
+  // uriparser needs room for "file://" plus every byte escaped as three characters.
+  std::string url(7 + 3 * path.size() + 1, '\0');
+  if (uriUnixFilenameToUriStringA(path.c_str(), url.data()) != URI_SUCCESS) {
+    return std::nullopt;
+  }
+  url.resize(url.find('\0'));
+  return url;
+}
+
 }  // namespace Sablekit

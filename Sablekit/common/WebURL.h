@@ -17,6 +17,12 @@ class WebURL {
   // surrounding white space, no raw non-ASCII characters).
   static std::optional<WebURL> parse(std::string_view text);
 
+  // The "file://" URL of a directory at an absolute POSIX path: each path
+  // segment percent-encoded (everything but unreserved characters), ending in
+  // "/" whether or not the path does. Absent unless the path starts with "/";
+  // also absent when it holds a NUL character, which no file name can.
+  static std::optional<std::string> directoryFileURL(std::string_view absolutePath);
+
   // The text the URL was parsed from.
   const std::string& text() const { return text_; }
 
