@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <future>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -131,9 +132,22 @@ AutomationProbeResult AutomationPermissionProbeService::execute(const std::strin
   // promise, and touches nothing of ours after delivering.
   std::promise<ScriptOutcome> delivered;
   std::future<ScriptOutcome> outcome = delivered.get_future();
-  std::thread([&scripts = scripts_, source, delivered = std::move(delivered)]() mutable {
-    delivered.set_value(executeScript(scripts, source));
-  }).detach();
+  ScriptOutcome ended = ScriptOutcome::failed;
+  try {
+    std::thread([&scripts = scripts_, source, delivered = std::move(delivered)]() mutable {
+      ScriptOutcome value = ScriptOutcome::failed;
+      try {
+        value = executeScript(scripts, source);
+      } catch (...) {
+        // A platform that throws instead of reporting has not completed the check.
+      }
+      delivered.set_value(value);
+    }).detach();
+    ended = outcome.get();
+  } catch (const std::system_error&) {
+    // No thread to run the check on: the check could not be completed.
+    ended = ScriptOutcome::failed;
+  }
 
   const std::string& name = applicationName;
   AutomationProbeResult result{
@@ -143,7 +157,7 @@ AutomationProbeResult AutomationPermissionProbeService::execute(const std::strin
       .applicationName = applicationName,
       .message = {},
   };
-  switch (outcome.get()) {
+  switch (ended) {
     case ScriptOutcome::success:
       result.status = AutomationProbeStatus::operational;
       result.message = "Automation access to " + name + " is operational.";
