@@ -10,6 +10,8 @@
 #include <variant>
 #include <vector>
 
+#include "Sablekit/platform/AccessibilityElement.h"
+
 namespace Sablekit {
 
 // A URL object; only its absolute string is ever reported.
@@ -40,9 +42,13 @@ struct AccessibilityRange {
   std::int64_t length = 0;
 };
 
-// Stands for another accessibility element (e.g. the value of "AXTitleUIElement");
-// elements are never reported as text, so no handle is carried.
-struct AccessibilityElementReference {};
+// Another accessibility element (e.g. the value of "AXFocusedWindow" or an
+// entry of "AXChildren"). Serialisation never reports elements as text; the
+// handle is there for readers that follow it. A default-built reference holds
+// a null handle.
+struct AccessibilityElementReference {
+  AccessibilityElement element;
+};
 
 // The platform's null object, or a geometry value of the error type.
 struct AccessibilityNull {};

@@ -1,0 +1,533 @@
+#include "Sablekit/platform/simulated/SimulatedAccessibility.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <type_traits>
+
+#include <nlohmann/json.hpp>
+
+#include "Sablekit/platform/simulated/SimulatedDesktop.h"
+
+namespace Sablekit {
+
+namespace {
+
+// The simulated identity: the element's identifier. Each handle handed out
+// gets its own identity object, so code that compared handles by address
+// would see two different elements.
+class SimulatedElementIdentity final : public AccessibilityElementIdentity {
+ public:
+  explicit SimulatedElementIdentity(std::string elementID) : elementID_(std::move(elementID)) {}
+
+  bool equals(const AccessibilityElementIdentity& other) const override {
+    const auto* simulated = dynamic_cast<const SimulatedElementIdentity*>(&other);
+    return simulated != nullptr && simulated->elementID_ == elementID_;
+  }
+  std::size_t hash() const override { return std::hash<std::string>{}(elementID_); }
+
+  const std::string& elementID() const { return elementID_; }
+
+ private:
+  std::string elementID_;
+};
+
+AccessibilityElement makeHandle(const std::string& elementID) {
+  return AccessibilityElement(std::make_shared<const SimulatedElementIdentity>(elementID));
+}
+
+// A copy of a stored value with fresh handles for every element it refers to.
+AccessibilityValue handOut(const AccessibilityValue& value) {
+  if (const auto* reference = std::get_if<AccessibilityElementReference>(&value.storage)) {
+    const auto id = SimulatedAccessibility::elementID(reference->element);
+    return id ? AccessibilityValue(AccessibilityElementReference{makeHandle(*id)}) : value;
+  }
+  if (const auto* array = std::get_if<AccessibilityArray>(&value.storage)) {
+    AccessibilityArray copy;
+    copy.elements.reserve(array->elements.size());
+    for (const auto& entry : array->elements) {
+      copy.elements.push_back(handOut(entry));
+    }
+    return copy;
+  }
+  return value;
+}
+
+}  // namespace
+
+SimulatedAccessibility::SimulatedAccessibility(SimulatedClock& clock, FaultInjector& faults)
+    : clock_(clock), faults_(faults) {}
+
+SimulatedAccessibility& SimulatedAccessibility::addApplication(std::int32_t processID, const std::string& elementID) {
+  addElement(elementID, processID);
+  const std::lock_guard lock(mutex_);
+  applications_[processID] = elementID;
+  return *this;
+}
+
+SimulatedAccessibility& SimulatedAccessibility::addElement(const std::string& elementID, std::int32_t processID) {
+  const std::lock_guard lock(mutex_);
+  if (elements_.contains(elementID)) {
+    throw std::invalid_argument("accessibility element " + elementID + " already exists");
+  }
+  elements_[elementID].processID = processID;
+  return *this;
+}
+
+SimulatedAccessibility::Element& SimulatedAccessibility::element(const std::string& elementID) {
+  const auto found = elements_.find(elementID);
+  if (found == elements_.end()) {
+    throw std::invalid_argument("no accessibility element " + elementID);
+  }
+  return found->second;
+}
+
+SimulatedAccessibility& SimulatedAccessibility::setValue(const std::string& elementID,
+                                                         const std::string& attribute,
+                                                         AccessibilityValue value) {
+  const std::lock_guard lock(mutex_);
+  element(elementID).attributes[attribute] = std::move(value);
+  return *this;
+}
+
+SimulatedAccessibility& SimulatedAccessibility::setChildren(const std::string& elementID,
+                                                            const std::vector<std::string>& childIDs) {
+  AccessibilityArray children;
+  for (const auto& childID : childIDs) {
+    children.elements.emplace_back(AccessibilityElementReference{makeHandle(childID)});
+  }
+  return setValue(elementID, "AXChildren", std::move(children));
+}
+
+SimulatedAccessibility& SimulatedAccessibility::setResponseDelay(const std::string& elementID, double seconds) {
+  const std::lock_guard lock(mutex_);
+  element(elementID).responseDelay = seconds;
+  return *this;
+}
+
+SimulatedAccessibility& SimulatedAccessibility::refuseSetting(const std::string& elementID,
+                                                              const std::string& attribute) {
+  const std::lock_guard lock(mutex_);
+  element(elementID).refusedSettings.insert(attribute);
+  return *this;
+}
+
+SimulatedAccessibility& SimulatedAccessibility::removeElement(const std::string& elementID) {
+  const std::lock_guard lock(mutex_);
+  elements_.erase(elementID);
+  return *this;
+}
+
+AccessibilityValue SimulatedAccessibility::reference(const std::string& elementID) const {
+  return AccessibilityElementReference{makeHandle(elementID)};
+}
+
+std::optional<std::string> SimulatedAccessibility::elementID(const AccessibilityElement& element) {
+  const auto* identity = dynamic_cast<const SimulatedElementIdentity*>(element.identity());
+  if (identity == nullptr) {
+    return std::nullopt;
+  }
+  return identity->elementID();
+}
+
+std::vector<SimulatedAccessibility::Setting> SimulatedAccessibility::settings() const {
+  const std::lock_guard lock(mutex_);
+  return settings_;
+}
+
+std::optional<double> SimulatedAccessibility::messagingTimeout(const std::string& elementID) const {
+  const std::lock_guard lock(mutex_);
+  const auto found = elements_.find(elementID);
+  return found == elements_.end() ? std::nullopt : found->second.messagingTimeout;
+}
+
+std::optional<AccessibilityValue> SimulatedAccessibility::storedValue(const std::string& elementID,
+                                                                      const std::string& attribute) const {
+  const std::lock_guard lock(mutex_);
+  const auto found = elements_.find(elementID);
+  if (found == elements_.end()) {
+    return std::nullopt;
+  }
+  const auto value = found->second.attributes.find(attribute);
+  if (value == found->second.attributes.end()) {
+    return std::nullopt;
+  }
+  return handOut(value->second);
+}
+
+std::uint64_t SimulatedAccessibility::callCount() const {
+  const std::lock_guard lock(mutex_);
+  return calls_;
+}
+
+SimulatedAccessibility::Answer SimulatedAccessibility::answerLocked(const std::optional<std::string>& elementID) const {
+  if (!elementID) {
+    return {};
+  }
+  const auto found = elements_.find(*elementID);
+  if (found == elements_.end()) {
+    return {};  // a vanished element fails at once, as an invalid element does
+  }
+  const Element& target = found->second;
+  // The element's own timeout, else its application's, else the platform default.
+  double timeout = defaultMessagingTimeout;
+  if (target.messagingTimeout) {
+    timeout = *target.messagingTimeout;
+  } else if (const auto application = applications_.find(target.processID); application != applications_.end()) {
+    const auto applicationElement = elements_.find(application->second);
+    if (applicationElement != elements_.end() && applicationElement->second.messagingTimeout) {
+      timeout = *applicationElement->second.messagingTimeout;
+    }
+  }
+  if (target.responseDelay >= timeout) {
+    return {.elapsed = timeout, .answers = false};
+  }
+  return {.elapsed = target.responseDelay, .answers = true};
+}
+
+void SimulatedAccessibility::elapse(double seconds) {
+  // Called without mutex_: advancing runs due timers, which may call back in.
+  if (seconds > 0) {
+    clock_.advance(seconds);
+  }
+}
+
+AccessibilityElement SimulatedAccessibility::applicationElement(std::int32_t processID) {
+  const std::lock_guard lock(mutex_);
+  const auto found = applications_.find(processID);
+  // A process without a tree still gets a handle, one that no element matches.
+  return makeHandle(found != applications_.end() ? found->second : "#process:" + std::to_string(processID));
+}
+
+std::optional<std::vector<AccessibilityValue>> SimulatedAccessibility::readAttributes(
+    const AccessibilityElement& element,
+    std::span<const std::string> names) {
+  const auto fault = faults_.take(SimulatedOperation::accessibilityReadAttributes);
+  const auto id = elementID(element);
+  std::optional<std::vector<AccessibilityValue>> result;
+  double elapsed = 0.0;
+  {
+    const std::lock_guard lock(mutex_);
+    ++calls_;
+    const Answer answer = answerLocked(id);
+    elapsed = answer.elapsed;
+    if (answer.answers && fault != FaultKind::fail) {
+      result.emplace();
+      if (fault != FaultKind::empty) {
+        const Element& target = elements_.at(*id);
+        for (const auto& name : names) {
+          const auto value = target.attributes.find(name);
+          // An attribute the element lacks answers with an error slot, as the platform does.
+          result->push_back(value == target.attributes.end() ? AccessibilityValue(AccessibilityError{})
+                                                             : handOut(value->second));
+        }
+      }
+    }
+  }
+  elapse(elapsed);
+  return result;
+}
+
+std::optional<AccessibilityValue> SimulatedAccessibility::readAttribute(const AccessibilityElement& element,
+                                                                        const std::string& name) {
+  const auto fault = faults_.take(SimulatedOperation::accessibilityReadAttribute);
+  const auto id = elementID(element);
+  std::optional<AccessibilityValue> result;
+  double elapsed = 0.0;
+  {
+    const std::lock_guard lock(mutex_);
+    ++calls_;
+    const Answer answer = answerLocked(id);
+    elapsed = answer.elapsed;
+    if (answer.answers && !fault) {
+      const Element& target = elements_.at(*id);
+      const auto value = target.attributes.find(name);
+      // A failing attribute fails the single call instead of filling a slot.
+      if (value != target.attributes.end() && !std::holds_alternative<AccessibilityError>(value->second.storage)) {
+        result = handOut(value->second);
+      }
+    }
+  }
+  elapse(elapsed);
+  return result;
+}
+
+bool SimulatedAccessibility::setAttribute(const AccessibilityElement& element,
+                                          const std::string& name,
+                                          const AccessibilityValue& value) {
+  const auto fault = faults_.take(SimulatedOperation::accessibilitySetAttribute);
+  const auto id = elementID(element);
+  bool accepted = false;
+  double elapsed = 0.0;
+  {
+    const std::lock_guard lock(mutex_);
+    ++calls_;
+    const Answer answer = answerLocked(id);
+    elapsed = answer.elapsed;
+    if (answer.answers && fault != FaultKind::fail) {
+      Element& target = elements_.at(*id);
+      accepted = !target.refusedSettings.contains(name);
+      if (accepted && fault != FaultKind::empty) {
+        target.attributes[name] = value;
+      }
+    }
+    settings_.push_back({.elementID = id.value_or(""), .attribute = name, .value = value, .accepted = accepted});
+  }
+  elapse(elapsed);
+  return accepted;
+}
+
+void SimulatedAccessibility::setMessagingTimeout(const AccessibilityElement& element, double seconds) {
+  const auto id = elementID(element);
+  const std::lock_guard lock(mutex_);
+  if (!id || !(seconds > 0)) {
+    return;
+  }
+  if (const auto found = elements_.find(*id); found != elements_.end()) {
+    found->second.messagingTimeout = seconds;
+  }
+}
+
+// ---- scenario ----
+
+namespace {
+
+using Json = nlohmann::json;
+
+[[noreturn]] void fail(const std::string& path, const std::string& problem) {
+  throw ScenarioError("scenario " + path + ": " + problem);
+}
+
+void expectObject(const Json& object, const std::string& path, std::initializer_list<std::string_view> allowed) {
+  if (!object.is_object()) {
+    fail(path, "expected an object");
+  }
+  for (const auto& [key, value] : object.items()) {
+    bool known = false;
+    for (const std::string_view name : allowed) {
+      known = known || key == name;
+    }
+    if (!known) {
+      fail(path + "." + key, "unknown key");
+    }
+  }
+}
+
+double finiteNumber(const Json& value, const std::string& path) {
+  if (!value.is_number()) {
+    fail(path, "expected a number");
+  }
+  const double number = value.get<double>();
+  if (!std::isfinite(number)) {
+    fail(path, "expected a finite number");
+  }
+  return number;
+}
+
+std::vector<double> numbers(const Json& value, const std::string& path, std::size_t count) {
+  if (!value.is_array() || value.size() != count) {
+    fail(path, "expected an array of " + std::to_string(count) + " numbers");
+  }
+  std::vector<double> result;
+  for (std::size_t index = 0; index < count; ++index) {
+    result.push_back(finiteNumber(value[index], path + "[" + std::to_string(index) + "]"));
+  }
+  return result;
+}
+
+std::int64_t integer(const Json& value, const std::string& path) {
+  if (!value.is_number_integer() || (value.is_number_unsigned() && value.get<std::uint64_t>() > INT64_MAX)) {
+    fail(path, "expected an integer");
+  }
+  return value.get<std::int64_t>();
+}
+
+// One attribute value; element references are collected for checking once
+// every element is known.
+AccessibilityValue parseValue(const Json& value,
+                              const std::string& path,
+                              std::vector<std::pair<std::string, std::string>>& references,
+                              const SimulatedAccessibility& client) {
+  if (value.is_null()) {
+    return AccessibilityNull{};
+  }
+  if (value.is_string()) {
+    return value.get<std::string>();
+  }
+  if (value.is_boolean()) {
+    return value.get<bool>();
+  }
+  if (value.is_number_integer()) {
+    return integer(value, path);
+  }
+  if (value.is_number()) {
+    return finiteNumber(value, path);
+  }
+  if (value.is_array()) {
+    AccessibilityArray array;
+    for (std::size_t index = 0; index < value.size(); ++index) {
+      array.elements.push_back(parseValue(value[index], path + "[" + std::to_string(index) + "]", references, client));
+    }
+    return array;
+  }
+  if (!value.is_object() || value.size() != 1) {
+    fail(path, "expected a value or an object with one of url, point, size, rect, range, element, error, unsupported");
+  }
+  const std::string kind = value.begin().key();
+  const Json& payload = value.begin().value();
+  const std::string inner = path + "." + kind;
+  if (kind == "url") {
+    if (!payload.is_string()) {
+      fail(inner, "expected a string");
+    }
+    return AccessibilityURL{payload.get<std::string>()};
+  }
+  if (kind == "point") {
+    const auto n = numbers(payload, inner, 2);
+    return AccessibilityPoint{n[0], n[1]};
+  }
+  if (kind == "size") {
+    const auto n = numbers(payload, inner, 2);
+    return AccessibilitySize{n[0], n[1]};
+  }
+  if (kind == "rect") {
+    const auto n = numbers(payload, inner, 4);
+    return AccessibilityRect{n[0], n[1], n[2], n[3]};
+  }
+  if (kind == "range") {
+    if (!payload.is_array() || payload.size() != 2) {
+      fail(inner, "expected an array of 2 integers");
+    }
+    return AccessibilityRange{integer(payload[0], inner + "[0]"), integer(payload[1], inner + "[1]")};
+  }
+  if (kind == "element") {
+    if (!payload.is_string()) {
+      fail(inner, "expected an element identifier");
+    }
+    references.emplace_back(payload.get<std::string>(), inner);
+    return client.reference(payload.get<std::string>());
+  }
+  if (kind == "error" || kind == "unsupported") {
+    if (payload != true) {
+      fail(inner, "expected true");
+    }
+    return kind == "error" ? AccessibilityValue(AccessibilityError{})
+                           : AccessibilityValue(AccessibilityUnsupportedValue{});
+  }
+  fail(inner, "unknown value kind");
+}
+
+}  // namespace
+
+void SimulatedAccessibility::loadScenario(const Json& section) {
+  expectObject(section, "accessibility", {"applications"});
+  const auto applications = section.find("applications");
+  if (applications == section.end()) {
+    return;
+  }
+  if (!applications->is_array()) {
+    fail("accessibility.applications", "expected an array");
+  }
+  std::vector<std::pair<std::string, std::string>> references;  // (target id, path)
+  std::set<std::string> known;
+  std::size_t generated = 0;
+
+  // Depth-first over the nested elements; returns the element's identifier.
+  std::function<std::string(const Json&, const std::string&, std::int32_t, bool)> loadElement =
+      [&](const Json& object, const std::string& path, std::int32_t processID, bool isApplication) {
+        expectObject(object, path,
+                     isApplication
+                         ? std::initializer_list<std::string_view>{"processID", "id", "attributes", "children",
+                                                                   "responseDelay", "refuseSetting"}
+                         : std::initializer_list<std::string_view>{"id", "attributes", "children", "responseDelay",
+                                                                   "refuseSetting"});
+        std::string id;
+        if (const auto found = object.find("id"); found != object.end()) {
+          if (!found->is_string() || found->get<std::string>().empty() || found->get<std::string>()[0] == '#') {
+            fail(path + ".id", "expected a non-empty identifier not starting with #");
+          }
+          id = found->get<std::string>();
+        } else {
+          id = "#" + std::to_string(++generated);
+        }
+        if (!known.insert(id).second) {
+          fail(path + ".id", "duplicate element identifier " + id);
+        }
+        if (isApplication) {
+          addApplication(processID, id);
+        } else {
+          addElement(id, processID);
+        }
+        if (const auto found = object.find("attributes"); found != object.end()) {
+          if (!found->is_object()) {
+            fail(path + ".attributes", "expected an object");
+          }
+          for (const auto& [name, value] : found->items()) {
+            if (name == "AXChildren") {
+              fail(path + ".attributes.AXChildren", "give children with the children key");
+            }
+            setValue(id, name, parseValue(value, path + ".attributes." + name, references, *this));
+          }
+        }
+        if (const auto found = object.find("responseDelay"); found != object.end()) {
+          const double delay = finiteNumber(*found, path + ".responseDelay");
+          if (delay < 0) {
+            fail(path + ".responseDelay", "expected a number of seconds >= 0");
+          }
+          setResponseDelay(id, delay);
+        }
+        if (const auto found = object.find("refuseSetting"); found != object.end()) {
+          if (!found->is_array()) {
+            fail(path + ".refuseSetting", "expected an array of attribute names");
+          }
+          for (std::size_t index = 0; index < found->size(); ++index) {
+            if (!(*found)[index].is_string()) {
+              fail(path + ".refuseSetting[" + std::to_string(index) + "]", "expected an attribute name");
+            }
+            refuseSetting(id, (*found)[index].get<std::string>());
+          }
+        }
+        if (const auto found = object.find("children"); found != object.end()) {
+          if (!found->is_array()) {
+            fail(path + ".children", "expected an array of elements");
+          }
+          std::vector<std::string> childIDs;
+          for (std::size_t index = 0; index < found->size(); ++index) {
+            childIDs.push_back(
+                loadElement((*found)[index], path + ".children[" + std::to_string(index) + "]", processID, false));
+          }
+          setChildren(id, childIDs);
+        }
+        return id;
+      };
+
+  std::set<std::int32_t> processes;
+  for (std::size_t index = 0; index < applications->size(); ++index) {
+    const std::string path = "accessibility.applications[" + std::to_string(index) + "]";
+    const Json& application = (*applications)[index];
+    if (!application.is_object()) {
+      fail(path, "expected an object");
+    }
+    const auto processID = application.find("processID");
+    if (processID == application.end()) {
+      fail(path + ".processID", "missing");
+    }
+    const std::int64_t value = integer(*processID, path + ".processID");
+    if (value < INT32_MIN || value > INT32_MAX) {
+      fail(path + ".processID", "integer out of range");
+    }
+    if (!processes.insert(static_cast<std::int32_t>(value)).second) {
+      fail(path + ".processID", "duplicate process");
+    }
+    loadElement(application, path, static_cast<std::int32_t>(value), true);
+  }
+  for (const auto& [target, path] : references) {
+    if (!known.contains(target)) {
+      fail(path, "no element with identifier " + target);
+    }
+  }
+}
+
+}  // namespace Sablekit

@@ -1,0 +1,126 @@
+// A simulated accessibility client: element trees per process, built by a test
+// or a scenario, with typed attribute values, failing attributes, applications
+// that answer slowly (on the injected clock) and attributes that refuse to be set.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "Sablekit/platform/AccessibilityClient.h"
+#include "Sablekit/platform/simulated/FaultInjector.h"
+#include "Sablekit/platform/simulated/SimulatedClock.h"
+
+namespace Sablekit {
+
+// Operation names understood by FaultInjector for the simulated accessibility client.
+namespace SimulatedOperation {
+// fail: the batched read fails as a whole (absent); empty: it answers an empty
+// array, the wrong count.
+inline constexpr std::string_view accessibilityReadAttributes = "accessibility.readAttributes";
+// fail or empty: the single read answers absent.
+inline constexpr std::string_view accessibilityReadAttribute = "accessibility.readAttribute";
+// fail: the application refuses the setting (false); empty: it reports success
+// but the value does not change.
+inline constexpr std::string_view accessibilitySetAttribute = "accessibility.setAttribute";
+}  // namespace SimulatedOperation
+
+class SimulatedAccessibility final : public AccessibilityClient {
+ public:
+  // What a real application uses when nobody set a messaging timeout.
+  static constexpr double defaultMessagingTimeout = 6.0;
+
+  // One accepted or refused setting, in call order.
+  struct Setting {
+    std::string elementID;
+    std::string attribute;
+    AccessibilityValue value;
+    bool accepted = false;
+  };
+
+  // `clock` is advanced by the time slow answers take; both must outlive this.
+  SimulatedAccessibility(SimulatedClock& clock, FaultInjector& faults);
+  SimulatedAccessibility(const SimulatedAccessibility&) = delete;
+  SimulatedAccessibility& operator=(const SimulatedAccessibility&) = delete;
+
+  // Builders. Element identifiers are unique across all processes.
+  // Makes `elementID` the application element of the process.
+  SimulatedAccessibility& addApplication(std::int32_t processID, const std::string& elementID);
+  SimulatedAccessibility& addElement(const std::string& elementID, std::int32_t processID);
+  // Stores a value; AccessibilityError makes the attribute fail.
+  SimulatedAccessibility& setValue(const std::string& elementID,
+                                   const std::string& attribute,
+                                   AccessibilityValue value);
+  // Sets "AXChildren" to references to these elements, in this order.
+  SimulatedAccessibility& setChildren(const std::string& elementID, const std::vector<std::string>& childIDs);
+  // Every call on the element takes this long; at or past the messaging
+  // timeout in force the call fails after the timeout.
+  SimulatedAccessibility& setResponseDelay(const std::string& elementID, double seconds);
+  SimulatedAccessibility& refuseSetting(const std::string& elementID, const std::string& attribute);
+  // The element goes away: every call on a handle to it fails from now on.
+  SimulatedAccessibility& removeElement(const std::string& elementID);
+
+  // A value referring to an element, for setValue.
+  AccessibilityValue reference(const std::string& elementID) const;
+
+  // Inspection for tests.
+  // The identifier behind a handle this client made; absent for others.
+  static std::optional<std::string> elementID(const AccessibilityElement& element);
+  std::vector<Setting> settings() const;
+  std::optional<double> messagingTimeout(const std::string& elementID) const;
+  std::optional<AccessibilityValue> storedValue(const std::string& elementID, const std::string& attribute) const;
+  // How many read and set calls were made, for checking that nothing was asked.
+  std::uint64_t callCount() const;
+
+  // Reads the "accessibility" section (format in docs/scenario-accessibility.md);
+  // throws ScenarioError naming the offending path.
+  void loadScenario(const nlohmann::json& section);
+
+  // AccessibilityClient
+  AccessibilityElement applicationElement(std::int32_t processID) override;
+  std::optional<std::vector<AccessibilityValue>> readAttributes(const AccessibilityElement& element,
+                                                                std::span<const std::string> names) override;
+  std::optional<AccessibilityValue> readAttribute(const AccessibilityElement& element,
+                                                  const std::string& name) override;
+  bool setAttribute(const AccessibilityElement& element,
+                    const std::string& name,
+                    const AccessibilityValue& value) override;
+  void setMessagingTimeout(const AccessibilityElement& element, double seconds) override;
+
+ private:
+  struct Element {
+    std::int32_t processID = 0;
+    std::map<std::string, AccessibilityValue, std::less<>> attributes;
+    double responseDelay = 0.0;
+    std::optional<double> messagingTimeout;
+    std::set<std::string, std::less<>> refusedSettings;
+  };
+
+  // What one call costs: the time it takes, and whether it answers at all.
+  struct Answer {
+    double elapsed = 0.0;
+    bool answers = false;
+  };
+
+  Element& element(const std::string& elementID);  // creates nothing; throws for unknown ids
+  // Under mutex_: whether the element exists and answers in time, and how long the call takes.
+  Answer answerLocked(const std::optional<std::string>& elementID) const;
+  void elapse(double seconds);
+
+  SimulatedClock& clock_;
+  FaultInjector& faults_;
+
+  mutable std::mutex mutex_;  // guards everything below
+  std::map<std::string, Element, std::less<>> elements_;
+  std::map<std::int32_t, std::string> applications_;
+  std::vector<Setting> settings_;
+  std::uint64_t calls_ = 0;
+};
+
+}  // namespace Sablekit
