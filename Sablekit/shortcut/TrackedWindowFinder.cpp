@@ -2,6 +2,7 @@
 // with a repeating timer and desktop-change notifications.
 #include "Sablekit/shortcut/TrackedWindowFinder.h"
 
+#include <condition_variable>
 #include <limits>
 #include <mutex>
 
@@ -24,11 +25,14 @@ class TrackedWindowFinder::Ticker : public std::enable_shared_from_this<Ticker> 
 
   void begin() { scheduleNext(); }
 
+  // Waits for a tick running on another thread, so that once end() returns
+  // nothing here touches the scheduler or the run loop again.
   void end() {
     TimerHandle pending;
     {
-      const std::lock_guard lock(mutex_);
+      std::unique_lock lock(mutex_);
       ended_ = true;
+      finished_.wait(lock, [this] { return firing_ == 0; });
       pending = handle_;
     }
     pending.cancel();
@@ -61,17 +65,25 @@ class TrackedWindowFinder::Ticker : public std::enable_shared_from_this<Ticker> 
       if (ended_) {
         return;
       }
+      ++firing_;
     }
     tick_();
     scheduleNext();
+    {
+      const std::lock_guard lock(mutex_);
+      --firing_;
+    }
+    finished_.notify_all();
   }
 
   TimerScheduler& timers_;
   const double interval_;
   const std::function<void()> tick_;  // only posts to the run loop; safe from the timer's thread
-  std::mutex mutex_;                  // guards handle_ and ended_
+  std::mutex mutex_;                  // guards handle_, ended_ and firing_
+  std::condition_variable finished_;
   TimerHandle handle_;
   bool ended_ = false;
+  int firing_ = 0;  // ticks between their start and their rescheduling
 };
 
 TrackedWindowFinder::TrackedWindowFinder(WindowServer& windowServer,
