@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -118,10 +119,15 @@ std::optional<BrowserPrivacyVerdict> BrowserPrivateWindowVerdict::deterministicC
   const auto verdict = race->wait([&](const std::shared_ptr<BrowserAutomationProbeRace>& shared) {
     // The job keeps only what outlives this call: the race, copies of the
     // strings, and the collaborators that outlive this object.
-    query_ = std::thread([shared, script = modeScript(bundleID), token = std::move(*token), bundle = bundleID,
-                          version = std::string(browserVersion), &scripts = scripts_,
-                          &capabilityCache = capabilityCache_, &coordinator = probeCoordinator_] {
-      const BrowserAutomationProbeOutcome outcome = executeDeterministicChromiumMode(scripts, script);
+    auto job = [shared, script = modeScript(bundleID), token = *token, bundle = bundleID,
+                version = std::string(browserVersion), &scripts = scripts_, &capabilityCache = capabilityCache_,
+                &coordinator = probeCoordinator_] {
+      BrowserAutomationProbeOutcome outcome = BrowserAutomationProbeOutcome::transient();
+      try {
+        outcome = executeDeterministicChromiumMode(scripts, script);
+      } catch (...) {
+        // A runner that throws must still release the coordinator below.
+      }
       if (!coordinator.complete(token)) {
         shared->finish(std::nullopt);  // reset meanwhile: the answer is no longer wanted
         return;
@@ -140,7 +146,15 @@ std::optional<BrowserPrivacyVerdict> BrowserPrivateWindowVerdict::deterministicC
           shared->finish(outcome.verdict);
           break;
       }
-    });
+    };
+    try {
+      query_ = std::thread(std::move(job));
+    } catch (const std::system_error&) {
+      // No thread for the query: give the token back so later reads may try.
+      probeCoordinator_.complete(*token);
+      shared->finish(std::nullopt);
+      return;
+    }
     timer = timers_.scheduleAfter(scriptedQueryTimeout, [shared] { shared->finish(std::nullopt); });
   });
   timer.cancel();  // harmless when it already fired

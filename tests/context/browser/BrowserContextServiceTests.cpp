@@ -107,6 +107,20 @@ TEST(BrowserSafeWebURLTest, KeepsOnlyHttpAddressesWithAHostAndNoUserInformation)
   }
 }
 
+TEST(BrowserContextResultTest, EncodesFourKeysLeavingOutAnAbsentAddressAndDecodesBack) {
+  const BrowserContextResult withPage{.status = S::pageURL,
+                                      .pageURL = "https://example.com/a",
+                                      .privacy = V::privateWindow,
+                                      .authoritativePrivacy = true};
+  const std::string text = JsonCodec::serialize(JsonCodec::Value(withPage));
+  EXPECT_EQ(
+      text,
+      R"({"authoritativePrivacy":true,"pageURL":"https://example.com/a","privacy":"private","status":"pageURL"})");
+  EXPECT_EQ(BrowserContextResult::decode(JsonCodec::parse(text)), withPage);
+  EXPECT_EQ(JsonCodec::serialize(JsonCodec::Value(BrowserContextResult{})),
+            R"({"authoritativePrivacy":false,"privacy":"unknown","status":"notBrowser"})");
+}
+
 TEST(BrowserReaderChoiceTest, ChoosesTheReaderByNormalisedIdentifier) {
   using R = BrowserPageAddressReader::Reader;
   struct Case {
