@@ -147,6 +147,9 @@ std::optional<BrowserPrivacyVerdict> BrowserPrivateWindowVerdict::deterministicC
           break;
       }
     };
+    // The timer is armed before the query starts, so a query that is seen
+    // running always has its deadline set.
+    timer = timers_.scheduleAfter(scriptedQueryTimeout, [shared] { shared->finish(std::nullopt); });
     try {
       query_ = std::thread(std::move(job));
     } catch (const std::system_error&) {
@@ -155,7 +158,6 @@ std::optional<BrowserPrivacyVerdict> BrowserPrivateWindowVerdict::deterministicC
       shared->finish(std::nullopt);
       return;
     }
-    timer = timers_.scheduleAfter(scriptedQueryTimeout, [shared] { shared->finish(std::nullopt); });
   });
   timer.cancel();  // harmless when it already fired
   return verdict;
