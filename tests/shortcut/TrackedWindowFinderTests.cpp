@@ -219,9 +219,19 @@ TEST(TrackedWindowFinderThreads, TicksFromTheTimerThreadArriveOnTheMainLoop) {
       runLoop.stop();
     }
   });
+  // Only a guard against hanging when deliveries never come; no timing is asserted.
+  bool gaveUp = false;
+  TimerHandle guard = timers.scheduleAfter(60, [&] {
+    runLoop.post([&] {
+      gaveUp = true;
+      runLoop.stop();
+    });
+  });
   runLoop.post([&] { finder.start(); });
   runLoop.run();
+  guard.cancel();
   finder.stop();
+  EXPECT_FALSE(gaveUp);
   EXPECT_EQ(delivered, (std::vector<State>{std::nullopt, TrackedWindowState{8, 0, 0, 640, 480}}));
 }
 
