@@ -1,25 +1,22 @@
 // Keyloft, the shortcut host: owns the Command-chord shortcut for its parent
 // and reports on standard output until the parent closes standard input.
-// Until a real keyboard backend exists it listens to an idle simulated one.
+// It runs on the platform chosen when it was built (the simulated desktop's
+// idle keyboard until a real keyboard backend exists).
 #include "Keyloft/KeyloftMain.h"
 #include "Keyloft/KeyloftServices.h"
 #include "Sablekit/platform/PlatformBackends.h"
 #include "Sablekit/platform/posix/PosixStandardStreams.h"
-#include "Sablekit/platform/simulated/SimulatedAccessibilityPrompt.h"
-#include "Sablekit/platform/simulated/SimulatedKeyboard.h"
 
 int main(int argc, char** argv) {
   using namespace Sablekit;
   ignoreBrokenPipeSignal();
   const std::unique_ptr<Platform> platform = createDefaultPlatform();
-  SimulatedKeyboard keyboard;
-  SimulatedAccessibilityPrompt prompt;
   RunLoop runLoop;
   FileDescriptorByteSink output(1);
   return KeyloftMain::main(std::vector<std::string>(argv, argv + argc),
-                           {.keyboard = keyboard,
+                           {.keyboard = platform->keyboard(),
                             .permissions = platform->permissions(),
-                            .accessibilityPrompt = prompt,
+                            .accessibilityPrompt = platform->accessibilityPrompt(),
                             .runLoop = runLoop,
                             .output = output,
                             .acquireLease = KeyloftServices::userLease(),

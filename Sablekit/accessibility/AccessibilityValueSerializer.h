@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "Sablekit/accessibility/AccessibilityValue.h"
+#include "Sablekit/platform/AccessibilityValue.h"
 
 namespace Sablekit {
 

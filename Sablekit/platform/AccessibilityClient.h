@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Sablekit/accessibility/AccessibilityValue.h"
+#include "Sablekit/platform/AccessibilityValue.h"
 #include "Sablekit/platform/AccessibilityElement.h"
 
 namespace Sablekit {

@@ -3,11 +3,17 @@
 // learn which backend provides them.
 #pragma once
 
+#include "Sablekit/platform/AccessibilityClient.h"
+#include "Sablekit/platform/AccessibilityPrompt.h"
 #include "Sablekit/platform/Clock.h"
+#include "Sablekit/platform/Keyboard.h"
 #include "Sablekit/platform/PermissionChecks.h"
 #include "Sablekit/platform/PlatformCapabilities.h"
 #include "Sablekit/platform/ProcessIdentity.h"
+#include "Sablekit/platform/ScriptRunner.h"
 #include "Sablekit/platform/TimerScheduler.h"
+#include "Sablekit/platform/WindowServer.h"
+#include "Sablekit/platform/Workspace.h"
 
 namespace Sablekit {
 
@@ -22,6 +28,12 @@ class Platform {
   virtual TimerScheduler& timers() = 0;
   virtual ProcessIdentity& processIdentity() = 0;
   virtual PermissionChecks& permissions() = 0;
+  virtual WindowServer& windowServer() = 0;
+  virtual Workspace& workspace() = 0;
+  virtual ScriptRunner& scripting() = 0;
+  virtual AccessibilityClient& accessibility() = 0;
+  virtual AccessibilityPrompt& accessibilityPrompt() = 0;
+  virtual Keyboard& keyboard() = 0;
 };
 
 }  // namespace Sablekit

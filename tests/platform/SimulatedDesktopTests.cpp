@@ -94,3 +94,36 @@ TEST(PlatformBackends, TheDefaultBackendIsListedFirstAndTheDemoLoads) {
 
 }  // namespace
 }  // namespace Sablekit
+
+namespace Sablekit {
+namespace {
+
+TEST(SimulatedDesktop, EachScenarioSectionReachesTheServiceThatReadsIt) {
+  const auto desktop = SimulatedDesktop::fromScenario(R"({
+    "displays": [{"displayID": 7, "frame": {"x": 0, "y": 0, "width": 800, "height": 600}, "main": true}],
+    "windows": [{"windowNumber": 41, "ownerPID": 501, "bounds": {"x": 10, "y": 10, "width": 300, "height": 200}}],
+    "applications": [{"processID": 501, "bundleID": "com.example.Editor", "localizedName": "Editor"}],
+    "frontmostProcessID": 501,
+    "pointer": {"x": 5, "y": 6}
+  })");
+  Platform& platform = *desktop;
+  EXPECT_EQ(platform.windowServer().mainDisplayID(), 7u);
+  ASSERT_EQ(platform.windowServer().onScreenWindows(true).size(), 1u);
+  EXPECT_EQ(platform.windowServer().onScreenWindows(true)[0].windowNumber, 41);
+  EXPECT_EQ(platform.workspace().frontmostProcessID(), 501);
+  ASSERT_TRUE(platform.workspace().application(501).has_value());
+  EXPECT_EQ(platform.workspace().application(501)->localizedName, "Editor");
+  EXPECT_EQ(platform.workspace().pointerLocation(), (Point{5, 6}));
+}
+
+TEST(SimulatedDesktop, AFaultInASectionNamesItsPath) {
+  try {
+    SimulatedDesktop::fromScenario(R"({"windows": [{"windowNumber": 1, "titel": "x"}]})");
+    FAIL() << "a misspelt key was accepted";
+  } catch (const ScenarioError& error) {
+    EXPECT_NE(std::string(error.what()).find("windows[0].titel"), std::string::npos) << error.what();
+  }
+}
+
+}  // namespace
+}  // namespace Sablekit

@@ -13,7 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Sablekit/platform/Geometry.h"
-#include "Sablekit/platform/simulated/SimulatedDesktop.h"
+#include "Sablekit/platform/simulated/ScenarioError.h"
 
 namespace Sablekit::ScenarioFields {
 

@@ -1,11 +1,9 @@
 #include "Sablekit/platform/simulated/ScenarioLoader.h"
 
 #include <functional>
-#include <limits>
 #include <map>
 
-#include <nlohmann/json.hpp>
-
+#include "Sablekit/platform/simulated/ScenarioFields.h"
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
 
 namespace Sablekit {
@@ -13,65 +11,7 @@ namespace Sablekit {
 namespace {
 
 using Json = nlohmann::json;
-
-[[noreturn]] void fail(const std::string& path, const std::string& problem) {
-  throw ScenarioError("scenario " + path + ": " + problem);
-}
-
-// Checks that `object` is an object holding only `allowed` keys.
-void expectObject(const Json& object, const std::string& path, std::initializer_list<std::string_view> allowed) {
-  if (!object.is_object()) {
-    fail(path, "expected an object");
-  }
-  for (const auto& [key, value] : object.items()) {
-    bool known = false;
-    for (const std::string_view name : allowed) {
-      known = known || key == name;
-    }
-    if (!known) {
-      fail(path + "." + key, "unknown key");
-    }
-  }
-}
-
-bool boolAt(const Json& object, const std::string& path, const char* key, bool fallback) {
-  const auto found = object.find(key);
-  if (found == object.end()) {
-    return fallback;
-  }
-  if (!found->is_boolean()) {
-    fail(path + "." + key, "expected true or false");
-  }
-  return found->get<bool>();
-}
-
-template <class Integer>
-std::optional<Integer> integerAt(const Json& object, const std::string& path, const char* key) {
-  const auto found = object.find(key);
-  if (found == object.end()) {
-    return std::nullopt;
-  }
-  if (!found->is_number_integer()) {
-    fail(path + "." + key, "expected an integer");
-  }
-  if (found->is_number_unsigned() ? found->get<std::uint64_t>() > std::uint64_t(std::numeric_limits<Integer>::max())
-                                  : (found->get<std::int64_t>() < std::numeric_limits<Integer>::min() ||
-                                     found->get<std::int64_t>() > std::numeric_limits<Integer>::max())) {
-    fail(path + "." + key, "integer out of range");
-  }
-  return static_cast<Integer>(found->get<std::int64_t>());
-}
-
-std::optional<double> numberAt(const Json& object, const std::string& path, const char* key) {
-  const auto found = object.find(key);
-  if (found == object.end()) {
-    return std::nullopt;
-  }
-  if (!found->is_number()) {
-    fail(path + "." + key, "expected a number");
-  }
-  return found->get<double>();
-}
+using namespace ScenarioFields;
 
 void loadProcess(const Json& section, SimulatedDesktop& desktop) {
   expectObject(section, "process", {"processID", "parentProcessID"});
@@ -85,8 +25,8 @@ void loadProcess(const Json& section, SimulatedDesktop& desktop) {
 
 void loadPermissions(const Json& section, SimulatedDesktop& desktop) {
   expectObject(section, "permissions", {"screenRecording", "accessibilityTrusted"});
-  desktop.setScreenRecordingGranted(boolAt(section, "permissions", "screenRecording", true));
-  desktop.setAccessibilityTrusted(boolAt(section, "permissions", "accessibilityTrusted", true));
+  desktop.setScreenRecordingGranted(boolAt(section, "permissions", "screenRecording").value_or(true));
+  desktop.setAccessibilityTrusted(boolAt(section, "permissions", "accessibilityTrusted").value_or(true));
 }
 
 void loadClock(const Json& section, SimulatedDesktop& desktop) {
@@ -97,27 +37,57 @@ void loadClock(const Json& section, SimulatedDesktop& desktop) {
 }
 
 void loadFaults(const Json& section, SimulatedDesktop& desktop) {
-  if (!section.is_array()) {
-    fail("faults", "expected an array");
-  }
+  expectArray(section, "faults");
   for (std::size_t index = 0; index < section.size(); ++index) {
     const std::string path = "faults[" + std::to_string(index) + "]";
     const Json& entry = section[index];
     expectObject(entry, path, {"operation", "kind", "times"});
-    const auto operation = entry.find("operation");
-    if (operation == entry.end() || !operation->is_string() || operation->get<std::string>().empty()) {
+    const auto operation = stringAt(entry, path, "operation");
+    if (!operation || operation->empty()) {
       fail(path + ".operation", "expected an operation name");
     }
-    const auto kindText = entry.value("kind", std::string("fail"));
+    const std::string kindText = stringAt(entry, path, "kind").value_or("fail");
     FaultKind kind = FaultKind::fail;
     if (kindText == "empty") {
       kind = FaultKind::empty;
     } else if (kindText != "fail") {
       fail(path + ".kind", "expected \"fail\" or \"empty\"");
     }
-    const auto times = integerAt<std::uint32_t>(entry, path, "times").value_or(0);
-    desktop.faults().arm(operation->get<std::string>(), kind, times);
+    desktop.faults().arm(*operation, kind, integerAt<std::uint32_t>(entry, path, "times").value_or(0));
   }
+}
+
+using SectionLoader = std::function<void(std::string_view name, const Json&, SimulatedDesktop&)>;
+
+// Every section of the format and who reads it.
+const std::map<std::string, SectionLoader, std::less<>>& sectionLoaders() {
+  static const std::map<std::string, SectionLoader, std::less<>> loaders = [] {
+    std::map<std::string, SectionLoader, std::less<>> table = {
+        {"description", [](std::string_view, const Json&, SimulatedDesktop&) {}},  // free text for people
+        {"process", [](std::string_view, const Json& s, SimulatedDesktop& d) { loadProcess(s, d); }},
+        {"permissions", [](std::string_view, const Json& s, SimulatedDesktop& d) { loadPermissions(s, d); }},
+        {"clock", [](std::string_view, const Json& s, SimulatedDesktop& d) { loadClock(s, d); }},
+        {"faults", [](std::string_view, const Json& s, SimulatedDesktop& d) { loadFaults(s, d); }},
+        {"scripting",
+         [](std::string_view, const Json& s, SimulatedDesktop& d) { d.simulatedScripting().loadScenario(s); }},
+        {"accessibility",
+         [](std::string_view, const Json& s, SimulatedDesktop& d) { d.simulatedAccessibility().loadScenario(s); }},
+        {"keyboard",
+         [](std::string_view, const Json& s, SimulatedDesktop& d) { d.simulatedKeyboard().loadScenario(s); }},
+    };
+    for (const std::string_view name : SimulatedWindowServer::scenarioSections) {
+      table.emplace(std::string(name), [](std::string_view n, const Json& s, SimulatedDesktop& d) {
+        d.simulatedWindowServer().loadScenario(n, s);
+      });
+    }
+    for (const std::string_view name : SimulatedWorkspace::scenarioSections) {
+      table.emplace(std::string(name), [](std::string_view n, const Json& s, SimulatedDesktop& d) {
+        d.simulatedWorkspace().loadScenario(n, s);
+      });
+    }
+    return table;
+  }();
+  return loaders;
 }
 
 }  // namespace
@@ -129,24 +99,15 @@ void ScenarioLoader::load(std::string_view scenarioJSON, SimulatedDesktop& deskt
   } catch (const Json::exception& error) {
     throw ScenarioError(std::string("scenario is not JSON: ") + error.what());
   }
-  static const std::map<std::string, std::function<void(const Json&, SimulatedDesktop&)>, std::less<>> sections = {
-      {"process", loadProcess},
-      {"permissions", loadPermissions},
-      {"clock", loadClock},
-      {"faults", loadFaults},
-  };
   if (!scenario.is_object()) {
     fail("", "expected an object at the top level");
   }
   for (const auto& [key, value] : scenario.items()) {
-    if (key == "description") {
-      continue;  // free text for people reading the file
-    }
-    const auto section = sections.find(key);
-    if (section == sections.end()) {
+    const auto loader = sectionLoaders().find(key);
+    if (loader == sectionLoaders().end()) {
       fail(key, "unknown section");
     }
-    section->second(value, desktop);
+    loader->second(key, value, desktop);
   }
 }
 

@@ -1,30 +1,33 @@
 // The simulated desktop: a deterministic, in-process model of a desktop
 // session. It is just enough of a desktop for the services to believe they
-// run on a real one, built from a JSON scenario or with the builder methods
-// below, with a clock that moves only when told to and a fault injector that
-// can make any fallible platform call fail or come back empty.
+// run on a real one, built from a JSON scenario or with the builder methods of
+// its simulated services, with a clock that moves only when told to and a
+// fault injector that can make any fallible platform call fail or come back
+// empty. Each simulated service is a class of its own; this one owns them all
+// and hands them out through the Platform facade.
 #pragma once
 
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "Sablekit/platform/Platform.h"
 #include "Sablekit/platform/posix/PosixProcessIdentity.h"
 #include "Sablekit/platform/simulated/FaultInjector.h"
+#include "Sablekit/platform/simulated/ScenarioError.h"
+#include "Sablekit/platform/simulated/SimulatedAccessibility.h"
+#include "Sablekit/platform/simulated/SimulatedAccessibilityPrompt.h"
 #include "Sablekit/platform/simulated/SimulatedClock.h"
+#include "Sablekit/platform/simulated/SimulatedKeyboard.h"
+#include "Sablekit/platform/simulated/SimulatedScripting.h"
+#include "Sablekit/platform/simulated/SimulatedWindowServer.h"
+#include "Sablekit/platform/simulated/SimulatedWorkspace.h"
 
 namespace Sablekit {
 
-// A scenario that cannot be loaded: the message names the offending key.
-class ScenarioError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Operation names understood by FaultInjector for this backend's services.
+// Operation names understood by FaultInjector for the desktop's own checks;
+// each simulated service documents its own operations.
 namespace SimulatedOperation {
 // fail or empty: the check answers false.
 inline constexpr std::string_view screenRecordingPreflight = "permissions.screenRecordingPreflight";
@@ -34,8 +37,9 @@ inline constexpr std::string_view accessibilityTrusted = "permissions.accessibil
 
 class SimulatedDesktop final : public Platform, private ProcessIdentity, private PermissionChecks {
  public:
-  // An empty desktop: both permissions granted, the real process identifiers
-  // (until setProcess), clock at 2026-01-01 00:00 UTC.
+  // An empty desktop: no displays, windows or applications, both permissions
+  // granted, the real process identifiers (until setProcess), clock at
+  // 2026-01-01 00:00 UTC.
   SimulatedDesktop();
   ~SimulatedDesktop() override;
   SimulatedDesktop(const SimulatedDesktop&) = delete;
@@ -48,13 +52,20 @@ class SimulatedDesktop final : public Platform, private ProcessIdentity, private
   static std::unique_ptr<SimulatedDesktop> demo();
   static std::string_view demoScenario();
 
-  // Builders.
+  // Builders for the desktop's own state.
   SimulatedDesktop& setProcess(std::int32_t processID, std::int32_t parentProcessID);
   SimulatedDesktop& setScreenRecordingGranted(bool granted);
   SimulatedDesktop& setAccessibilityTrusted(bool trusted);
 
+  // The simulated services, for their builder methods.
   SimulatedClock& simulatedClock() { return clock_; }
   FaultInjector& faults() { return faults_; }
+  SimulatedWindowServer& simulatedWindowServer() { return windowServer_; }
+  SimulatedWorkspace& simulatedWorkspace() { return workspace_; }
+  SimulatedScripting& simulatedScripting() { return scripting_; }
+  SimulatedAccessibility& simulatedAccessibility() { return accessibility_; }
+  SimulatedAccessibilityPrompt& simulatedAccessibilityPrompt() { return accessibilityPrompt_; }
+  SimulatedKeyboard& simulatedKeyboard() { return keyboard_; }
 
   // Platform
   const PlatformCapabilities& capabilities() const override { return capabilities_; }
@@ -62,6 +73,12 @@ class SimulatedDesktop final : public Platform, private ProcessIdentity, private
   TimerScheduler& timers() override { return clock_; }
   ProcessIdentity& processIdentity() override { return *this; }
   PermissionChecks& permissions() override { return *this; }
+  WindowServer& windowServer() override { return windowServer_; }
+  Workspace& workspace() override { return workspace_; }
+  ScriptRunner& scripting() override { return scripting_; }
+  AccessibilityClient& accessibility() override { return accessibility_; }
+  AccessibilityPrompt& accessibilityPrompt() override { return accessibilityPrompt_; }
+  Keyboard& keyboard() override { return keyboard_; }
 
  private:
   // ProcessIdentity
@@ -74,6 +91,12 @@ class SimulatedDesktop final : public Platform, private ProcessIdentity, private
   PlatformCapabilities capabilities_;
   SimulatedClock clock_;
   FaultInjector faults_;
+  SimulatedWindowServer windowServer_{faults_};
+  SimulatedWorkspace workspace_{faults_};
+  SimulatedScripting scripting_{clock_, faults_};
+  SimulatedAccessibility accessibility_{clock_, faults_};
+  SimulatedAccessibilityPrompt accessibilityPrompt_;
+  SimulatedKeyboard keyboard_;
   PosixProcessIdentity realProcess_;
   std::optional<std::int32_t> processID_;
   std::optional<std::int32_t> parentProcessID_;
