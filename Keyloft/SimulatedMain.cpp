@@ -2,8 +2,13 @@
 // simulated keyboard and permissions, for tests and demos.
 // `keyloft-sim [SCENARIO.json] [ARGUMENT...]`: a first argument that does not
 // start with "--" names the scenario; the rest are the host's own arguments.
-// The scenario's "keyboard" script is replayed once start-up is over.
+// The scenario's "keyboard" script is replayed once start-up is over; each
+// change the interception swallowed is then reported on standard error as
+// {"dropped":{"keyCode":K,"modifierFlags":F}}, one line each, so black-box
+// tests can see what the focused application would not have received.
 #include <iostream>
+
+#include <nlohmann/json.hpp>
 
 #include "Keyloft/KeyloftMain.h"
 #include "Keyloft/KeyloftServices.h"
@@ -33,7 +38,19 @@ int main(int argc, char** argv) {
   SimulatedKeyboard& keyboard = desktop->simulatedKeyboard();
   RunLoop runLoop;
   FileDescriptorByteSink output(1);
-  runLoop.post([&keyboard] { keyboard.playScript(); });
+  FileDescriptorByteSink diagnostics(2);
+  runLoop.post([&keyboard, &diagnostics] {
+    const std::size_t first = keyboard.changes().size();
+    keyboard.playScript();
+    const auto& changes = keyboard.changes();
+    for (std::size_t index = first; index < changes.size(); ++index) {
+      if (changes[index].dropped) {
+        const nlohmann::json dropped = {
+            {"dropped", {{"keyCode", changes[index].keyCode}, {"modifierFlags", changes[index].modifierFlags}}}};
+        diagnostics.write(dropped.dump() + "\n");
+      }
+    }
+  });
   return KeyloftMain::main(hostArguments, {.keyboard = keyboard,
                                            .permissions = desktop->permissions(),
                                            .accessibilityPrompt = desktop->accessibilityPrompt(),

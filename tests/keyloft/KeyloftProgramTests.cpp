@@ -93,6 +93,28 @@ TEST_F(KeyloftProgram, ScriptedChordsBecomeEventLines) {
   EXPECT_EQ(host.readLine(), std::nullopt);
 }
 
+TEST_F(KeyloftProgram, ExclusiveModeSwallowsTheCompletingChangeAndTheHarnessReportsIt) {
+  const std::string scenario = writeScenario(R"({
+    "keyboard": {"script": [{"press": 55}, {"press": 54}, {"release": 54}, {"release": 55}, {"press": 56}]}
+  })");
+  const std::string errors = ::testing::TempDir() + "/keyloft-sim-dropped.txt";
+  RunningChild host(KEYLOFT_SIM_PATH, {scenario, "--exclusive", "--command-command=primary"}, environment(), errors);
+  EXPECT_EQ(host.readLine(), R"({"accessibilityTrusted":true,"event":"health","monitorInstalled":true})");
+  EXPECT_EQ(host.readLine(), R"({"event":"primary"})");
+  host.closeInput();
+  EXPECT_EQ(host.waitForExit(), 0);
+  std::ifstream reported(errors);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(reported, line);) {
+    lines.push_back(line);
+  }
+  // The completing press of the right Command key and its release: neither
+  // reaches the focused application; the unrelated Shift press does.
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind(R"({"dropped":{"keyCode":54,)", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind(R"({"dropped":{"keyCode":54,)", 0), 0u) << lines[1];
+}
+
 TEST_F(KeyloftProgram, RefusedMonitorIsReportedAndTheHostStaysForItsParent) {
   const std::string scenario = writeScenario(R"({"keyboard": {"refuseListening": true,
     "script": [{"press": 55}, {"press": 54}]}})");

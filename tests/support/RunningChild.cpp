@@ -27,7 +27,8 @@ int statusCode(int status) {
 
 RunningChild::RunningChild(const std::string& program,
                            const std::vector<std::string>& arguments,
-                           const std::map<std::string, std::string>& environment) {
+                           const std::map<std::string, std::string>& environment,
+                           const std::optional<std::string>& standardErrorPath) {
   std::signal(SIGPIPE, SIG_IGN);
   int in[2], out[2];
   if (::pipe2(in, O_CLOEXEC) != 0) {
@@ -68,6 +69,9 @@ RunningChild::RunningChild(const std::string& program,
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, in[0], 0);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  if (standardErrorPath) {
+    posix_spawn_file_actions_addopen(&actions, 2, standardErrorPath->c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  }
   const int spawned = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(in[0]);

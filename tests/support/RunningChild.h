@@ -16,10 +16,12 @@ class RunningChild {
  public:
   // Starts `program` with `arguments` and the test's environment, with the
   // variables in `environment` set (replacing inherited values). Standard
-  // error is inherited. Throws std::runtime_error when it cannot start.
+  // error is inherited, or written to the file `standardErrorPath` when one
+  // is given. Throws std::runtime_error when it cannot start.
   RunningChild(const std::string& program,
                const std::vector<std::string>& arguments,
-               const std::map<std::string, std::string>& environment = {});
+               const std::map<std::string, std::string>& environment = {},
+               const std::optional<std::string>& standardErrorPath = std::nullopt);
   // Closes the pipes; a child still running is killed and reaped.
   ~RunningChild();
   RunningChild(const RunningChild&) = delete;
