@@ -1,9 +1,13 @@
 #include "Sablekit/platform/simulated/SimulatedAccessibility.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <future>
 #include <stdexcept>
 #include <type_traits>
 
@@ -528,6 +532,259 @@ void SimulatedAccessibility::loadScenario(const Json& section) {
       fail(path, "no element with identifier " + target);
     }
   }
+}
+
+// ---- Observers ----
+
+// A simulated observer: its process, its callback and its subscriptions. The
+// members after `callback` are guarded by the client's mutex_.
+class SimulatedAccessibility::Observer final : public AccessibilityObserver {
+ public:
+  struct Subscription {
+    std::string elementID;
+    std::string notification;
+    void* context = nullptr;
+  };
+
+  Observer(std::int32_t owner, AccessibilityNotificationCallback handler) : processID(owner), callback(handler) {}
+
+  const std::int32_t processID;
+  const AccessibilityNotificationCallback callback;
+  std::vector<Subscription> subscriptions;
+  const ObserverLoop* attachedTo = nullptr;
+};
+
+// A thread's loop: a queue of blocks run in order on the thread that calls run().
+class SimulatedAccessibility::ObserverLoop final : public AccessibilityEventLoop {
+ public:
+  explicit ObserverLoop(SimulatedAccessibility& client) : client_(client) {}
+
+  void run() override {
+    std::deque<std::function<void()>> dropped;
+    std::unique_lock guard(mutex_);
+    while (true) {
+      wake_.wait(guard, [this] { return stopped_ || !tasks_.empty(); });
+      if (stopped_) {
+        break;
+      }
+      auto task = std::move(tasks_.front());
+      tasks_.pop_front();
+      guard.unlock();
+      task();
+      task = nullptr;  // released on this thread, before the next task
+      guard.lock();
+    }
+    dropped.swap(tasks_);
+    guard.unlock();
+  }
+
+  void perform(std::function<void()> block) override {
+    {
+      const std::lock_guard guard(mutex_);
+      if (stopped_) {
+        return;  // nothing runs on a stopped loop
+      }
+      tasks_.push_back(std::move(block));
+    }
+    wake_.notify_all();
+  }
+
+  void stop() override {
+    {
+      const std::lock_guard guard(mutex_);
+      stopped_ = true;
+    }
+    wake_.notify_all();
+  }
+
+  bool stopped() {
+    const std::lock_guard guard(mutex_);
+    return stopped_;
+  }
+
+  void attach(const std::shared_ptr<AccessibilityObserver>& observer) override {
+    client_.setAttachment(observer, this);
+  }
+  void detach(const std::shared_ptr<AccessibilityObserver>& observer) override {
+    client_.setAttachment(observer, nullptr);
+  }
+
+ private:
+  SimulatedAccessibility& client_;
+  std::mutex mutex_;  // guards tasks_ and stopped_
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> tasks_;
+  bool stopped_ = false;
+};
+
+std::shared_ptr<AccessibilityEventLoop> SimulatedAccessibility::currentThreadLoop() {
+  auto loop = std::make_shared<ObserverLoop>(*this);
+  const std::lock_guard lock(mutex_);
+  std::erase_if(loops_, [](const auto& entry) { return entry.expired(); });
+  loops_.push_back(loop);
+  return loop;
+}
+
+std::shared_ptr<AccessibilityObserver> SimulatedAccessibility::createObserver(
+    std::int32_t processID,
+    AccessibilityNotificationCallback callback) {
+  const auto fault = faults_.take(SimulatedOperation::accessibilityCreateObserver);
+  const std::lock_guard lock(mutex_);
+  ++observerCreations_;
+  observerThreads_.insert(std::this_thread::get_id());
+  if (fault || callback == nullptr) {
+    return nullptr;
+  }
+  auto observer = std::make_shared<Observer>(processID, callback);
+  std::erase_if(observers_, [](const auto& entry) { return entry.expired(); });
+  observers_.push_back(observer);
+  return observer;
+}
+
+bool SimulatedAccessibility::addNotification(AccessibilityObserver& observer,
+                                             const AccessibilityElement& element,
+                                             const std::string& notification,
+                                             void* context) {
+  const auto fault = faults_.take(SimulatedOperation::accessibilityAddNotification);
+  auto* simulated = dynamic_cast<Observer*>(&observer);
+  const auto id = elementID(element);
+  const std::lock_guard lock(mutex_);
+  observerThreads_.insert(std::this_thread::get_id());
+  if (simulated == nullptr || fault == FaultKind::fail || !id) {
+    return false;
+  }
+  // Like the platform, an element that is gone or of another process cannot be subscribed to.
+  const auto found = elements_.find(*id);
+  if (found == elements_.end() || found->second.processID != simulated->processID) {
+    return false;
+  }
+  if (fault != FaultKind::empty) {
+    simulated->subscriptions.push_back({*id, notification, context});
+  }
+  return true;
+}
+
+void SimulatedAccessibility::setAttachment(const std::shared_ptr<AccessibilityObserver>& observer,
+                                           const ObserverLoop* loop) {
+  auto* simulated = dynamic_cast<Observer*>(observer.get());
+  const std::lock_guard lock(mutex_);
+  observerThreads_.insert(std::this_thread::get_id());
+  if (simulated == nullptr) {
+    return;
+  }
+  if (loop != nullptr) {
+    if (simulated->attachedTo == nullptr) {
+      simulated->attachedTo = loop;
+    }
+  } else {
+    simulated->attachedTo = nullptr;
+  }
+}
+
+std::size_t SimulatedAccessibility::postNotification(const std::string& elementID, const std::string& notification) {
+  struct Delivery {
+    std::weak_ptr<Observer> observer;
+    std::shared_ptr<ObserverLoop> loop;
+    void* context;
+  };
+  std::vector<Delivery> deliveries;
+  {
+    const std::lock_guard lock(mutex_);
+    const auto found = elements_.find(elementID);
+    if (found == elements_.end()) {
+      throw std::invalid_argument("no accessibility element " + elementID);
+    }
+    const std::int32_t processID = found->second.processID;
+    const auto application = applications_.find(processID);
+    for (const auto& entry : observers_) {
+      const auto observer = entry.lock();
+      if (!observer || observer->processID != processID || observer->attachedTo == nullptr) {
+        continue;
+      }
+      std::shared_ptr<ObserverLoop> loop;
+      for (const auto& candidate : loops_) {
+        if (auto live = candidate.lock(); live && live.get() == observer->attachedTo) {
+          loop = std::move(live);
+        }
+      }
+      for (const auto& subscription : observer->subscriptions) {
+        const bool covers = subscription.elementID == elementID ||
+                            (application != applications_.end() && subscription.elementID == application->second);
+        if (loop && covers && subscription.notification == notification) {
+          deliveries.push_back({entry, loop, subscription.context});
+          break;  // one delivery per observer, as the platform coalesces
+        }
+      }
+    }
+  }
+  // Queued outside mutex_; the weak references keep the last release of an
+  // observer on its own thread.
+  for (auto& delivery : deliveries) {
+    const ObserverLoop* loop = delivery.loop.get();
+    delivery.loop->perform([this, observer = delivery.observer, loop, element = makeHandle(elementID), notification,
+                            context = delivery.context] { deliver(observer, loop, element, notification, context); });
+  }
+  return deliveries.size();
+}
+
+void SimulatedAccessibility::deliver(const std::weak_ptr<Observer>& observer,
+                                     const ObserverLoop* loop,
+                                     const AccessibilityElement& element,
+                                     const std::string& notification,
+                                     void* context) {
+  const auto target = observer.lock();
+  if (!target) {
+    return;
+  }
+  {
+    const std::lock_guard lock(mutex_);
+    observerThreads_.insert(std::this_thread::get_id());
+    if (target->attachedTo != loop) {
+      return;  // detached since it was posted
+    }
+  }
+  target->callback(*target, element, notification, context);
+}
+
+void SimulatedAccessibility::drainObserverLoops() {
+  std::vector<std::shared_ptr<ObserverLoop>> loops;
+  {
+    const std::lock_guard lock(mutex_);
+    for (const auto& entry : loops_) {
+      if (auto loop = entry.lock()) {
+        loops.push_back(std::move(loop));
+      }
+    }
+  }
+  for (const auto& loop : loops) {
+    if (loop->stopped()) {
+      continue;
+    }
+    auto done = std::make_shared<std::promise<void>>();
+    auto finished = done->get_future();
+    // A loop that stops drops the block, which breaks the promise and ends the wait.
+    loop->perform([done] { done->set_value(); });
+    done.reset();
+    finished.wait();
+  }
+}
+
+std::set<std::thread::id> SimulatedAccessibility::observerThreads() const {
+  const std::lock_guard lock(mutex_);
+  return observerThreads_;
+}
+
+std::size_t SimulatedAccessibility::attachedObserverCount() const {
+  const std::lock_guard lock(mutex_);
+  return static_cast<std::size_t>(std::count_if(observers_.begin(), observers_.end(), [](const auto& entry) {
+    const auto observer = entry.lock();
+    return observer && observer->attachedTo != nullptr;
+  }));
+}
+
+std::uint64_t SimulatedAccessibility::observerCreations() const {
+  const std::lock_guard lock(mutex_);
+  return observerCreations_;
 }
 
 }  // namespace Sablekit

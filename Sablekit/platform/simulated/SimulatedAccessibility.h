@@ -1,19 +1,23 @@
 // A simulated accessibility client: element trees per process, built by a test
 // or a scenario, with typed attribute values, failing attributes, applications
-// that answer slowly (on the injected clock) and attributes that refuse to be set.
+// that answer slowly (on the injected clock) and attributes that refuse to be
+// set; and observers whose notifications a test posts.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json_fwd.hpp>
 
 #include "Sablekit/platform/AccessibilityClient.h"
+#include "Sablekit/platform/AccessibilityObservers.h"
 #include "Sablekit/platform/simulated/FaultInjector.h"
 #include "Sablekit/platform/simulated/SimulatedClock.h"
 
@@ -29,9 +33,14 @@ inline constexpr std::string_view accessibilityReadAttribute = "accessibility.re
 // fail: the application refuses the setting (false); empty: it reports success
 // but the value does not change.
 inline constexpr std::string_view accessibilitySetAttribute = "accessibility.setAttribute";
+// fail or empty: no observer is created (absent).
+inline constexpr std::string_view accessibilityCreateObserver = "accessibility.createObserver";
+// fail: the subscription is refused (false); empty: it reports success but
+// nothing is ever delivered for it.
+inline constexpr std::string_view accessibilityAddNotification = "accessibility.addNotification";
 }  // namespace SimulatedOperation
 
-class SimulatedAccessibility final : public AccessibilityClient {
+class SimulatedAccessibility final : public AccessibilityClient, public AccessibilityObservers {
  public:
   // What a real application uses when nobody set a messaging timeout.
   static constexpr double defaultMessagingTimeout = 6.0;
@@ -78,6 +87,23 @@ class SimulatedAccessibility final : public AccessibilityClient {
   // How many read and set calls were made, for checking that nothing was asked.
   std::uint64_t callCount() const;
 
+  // Notifications. Queues `notification` about the element to every observer
+  // of its process subscribed to that name on the element or on its
+  // application element, and attached to a loop at this moment; each delivery
+  // runs on that loop and is dropped if the observer was detached meanwhile.
+  // Returns how many deliveries were queued. Any thread.
+  std::size_t postNotification(const std::string& elementID, const std::string& notification);
+  // Blocks until every loop has run what was queued on it before this call
+  // (a loop that stops meanwhile counts as done). Not from a loop's own thread.
+  void drainObserverLoops();
+  // The threads that created, subscribed, attached, detached or received
+  // notifications for an observer, for checking thread confinement.
+  std::set<std::thread::id> observerThreads() const;
+  // Observers alive and attached to a loop now.
+  std::size_t attachedObserverCount() const;
+  // createObserver calls so far, including refused ones.
+  std::uint64_t observerCreations() const;
+
   // Reads the "accessibility" section (format in docs/scenario-accessibility.md);
   // throws ScenarioError naming the offending path.
   void loadScenario(const nlohmann::json& section);
@@ -93,7 +119,29 @@ class SimulatedAccessibility final : public AccessibilityClient {
                     const AccessibilityValue& value) override;
   void setMessagingTimeout(const AccessibilityElement& element, double seconds) override;
 
+  // AccessibilityObservers
+  std::shared_ptr<AccessibilityEventLoop> currentThreadLoop() override;
+  std::shared_ptr<AccessibilityObserver> createObserver(std::int32_t processID,
+                                                        AccessibilityNotificationCallback callback) override;
+  bool addNotification(AccessibilityObserver& observer,
+                       const AccessibilityElement& element,
+                       const std::string& notification,
+                       void* context) override;
+
  private:
+  class ObserverLoop;
+  class Observer;
+  friend class ObserverLoop;
+
+  // For ObserverLoop: records the attachment under mutex_.
+  void setAttachment(const std::shared_ptr<AccessibilityObserver>& observer, const ObserverLoop* loop);
+  // Runs one queued delivery on `loop` if the observer is still attached there.
+  void deliver(const std::weak_ptr<Observer>& observer,
+               const ObserverLoop* loop,
+               const AccessibilityElement& element,
+               const std::string& notification,
+               void* context);
+
   struct Element {
     std::int32_t processID = 0;
     std::map<std::string, AccessibilityValue, std::less<>> attributes;
@@ -121,6 +169,10 @@ class SimulatedAccessibility final : public AccessibilityClient {
   std::map<std::int32_t, std::string> applications_;
   std::vector<Setting> settings_;
   std::uint64_t calls_ = 0;
+  std::vector<std::weak_ptr<Observer>> observers_;
+  std::vector<std::weak_ptr<ObserverLoop>> loops_;
+  std::set<std::thread::id> observerThreads_;
+  std::uint64_t observerCreations_ = 0;
 };
 
 }  // namespace Sablekit
