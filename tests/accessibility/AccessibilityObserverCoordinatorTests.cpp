@@ -165,18 +165,18 @@ TEST_F(ObserverCoordinatorTest, TheNinthProcessEvictsTheLeastRecentlyUsedObserva
   }
   coordinator->changes(1, "com.example.app", 0);  // process 1 was just asked about
   clock.advance(1.0);
-  post("app3.field", "AXMoved");  // a notification counts as use too
+  post("app2.field", "AXMoved");  // a notification counts as use too
   clock.advance(1.0);
   EXPECT_EQ(observe(9).revision, 1u);
 
   EXPECT_EQ(accessibility.attachedObserverCount(), 8u);
-  EXPECT_EQ(accessibility.postNotification("app2.field", "AXMoved"), 0u);
+  EXPECT_EQ(accessibility.postNotification("app3.field", "AXMoved"), 0u);
   accessibility.drainObserverLoops();
-  for (const std::int32_t kept : {1, 3, 4, 5, 6, 7, 8, 9}) {
+  for (const std::int32_t kept : {1, 2, 4, 5, 6, 7, 8, 9}) {
     SCOPED_TRACE(kept);
     EXPECT_GE(coordinator->changes(kept, "com.example.app", 0).revision, 1u);
   }
-  EXPECT_EQ(coordinator->changes(2, "com.example.app", 0).revision, 0u);  // asked last: schedules anew
+  EXPECT_EQ(coordinator->changes(3, "com.example.app", 0).revision, 0u);  // asked last: schedules anew
 }
 
 TEST_F(ObserverCoordinatorTest, EveryNotificationIsSubscribedAndClassified) {
