@@ -1,8 +1,31 @@
+// Builds the capture host's services on one platform, in dependency order.
 #include "Vistrel/CaptureHostServices.h"
 
 namespace Sablekit {
 
 CaptureHostServices::CaptureHostServices(Platform& platform)
-    : captureProbeService_(platform.processIdentity(), platform.permissions()) {}
+    : readHealthMonitor_(platform.clock()),
+      automationCapabilityCache_(platform.clock()),
+      browserContextService_(platform.accessibility(),
+                             platform.permissions(),
+                             platform.clock(),
+                             platform.timers(),
+                             platform.scripting(),
+                             readHealthMonitor_,
+                             automationCapabilityCache_,
+                             automationProbeCoordinator_),
+      finderContextService_(platform.scripting()),
+      accessibilityWakeService_(platform.clock(), platform.permissions(), platform.accessibility()),
+      automationPermissionProbeService_(platform.workspace(), platform.scripting()),
+      captureProbeService_(browserContextService_,
+                           finderContextService_,
+                           accessibilityWakeService_,
+                           automationPermissionProbeService_,
+                           platform.screenCapture(),
+                           platform.windowServer(),
+                           platform.workspace(),
+                           platform.processIdentity(),
+                           platform.permissions(),
+                           platform.clock()) {}
 
 }  // namespace Sablekit

@@ -1,9 +1,16 @@
 // The capture host's service graph, built once at start-up in a fixed order
 // and kept for the life of the process. The capture service holds the only
-// references to the others.
+// references the request loop uses.
 #pragma once
 
+#include "Sablekit/accessibility/AccessibilityWakeService.h"
 #include "Sablekit/capture/CaptureProbeService.h"
+#include "Sablekit/context/AutomationPermissionProbeService.h"
+#include "Sablekit/context/FinderContextService.h"
+#include "Sablekit/context/automation/BrowserAutomationCapabilityCache.h"
+#include "Sablekit/context/automation/BrowserAutomationProbeCoordinator.h"
+#include "Sablekit/context/automation/BrowserURLReadHealthMonitor.h"
+#include "Sablekit/context/browser/BrowserContextService.h"
 #include "Sablekit/platform/Platform.h"
 
 namespace Sablekit {
@@ -13,9 +20,20 @@ class CaptureHostServices {
   // The platform must outlive the services.
   explicit CaptureHostServices(Platform& platform);
 
+  CaptureHostServices(const CaptureHostServices&) = delete;
+  CaptureHostServices& operator=(const CaptureHostServices&) = delete;
+
   CaptureProbeService& captureProbeService() { return captureProbeService_; }
 
  private:
+  // Declared, and so built, in the order each depends on the ones before.
+  BrowserURLReadHealthMonitor readHealthMonitor_;
+  BrowserAutomationCapabilityCache automationCapabilityCache_;
+  BrowserAutomationProbeCoordinator automationProbeCoordinator_;
+  BrowserContextService browserContextService_;
+  FinderContextService finderContextService_;
+  AccessibilityWakeService accessibilityWakeService_;
+  AutomationPermissionProbeService automationPermissionProbeService_;
   CaptureProbeService captureProbeService_;
 };
 

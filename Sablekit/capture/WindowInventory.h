@@ -6,9 +6,9 @@
 #include <optional>
 #include <vector>
 
-#include "Sablekit/capture/ShareableDisplay.h"
 #include "Sablekit/capture/WindowRecord.h"
 #include "Sablekit/platform/ProcessIdentity.h"
+#include "Sablekit/platform/ShareableContent.h"
 #include "Sablekit/platform/WindowServer.h"
 #include "Sablekit/platform/Workspace.h"
 

@@ -10,6 +10,7 @@
 #include "Sablekit/platform/PermissionChecks.h"
 #include "Sablekit/platform/PlatformCapabilities.h"
 #include "Sablekit/platform/ProcessIdentity.h"
+#include "Sablekit/platform/ScreenCapture.h"
 #include "Sablekit/platform/ScriptRunner.h"
 #include "Sablekit/platform/TimerScheduler.h"
 #include "Sablekit/platform/WindowServer.h"
@@ -34,6 +35,7 @@ class Platform {
   virtual AccessibilityClient& accessibility() = 0;
   virtual AccessibilityPrompt& accessibilityPrompt() = 0;
   virtual Keyboard& keyboard() = 0;
+  virtual ScreenCapture& screenCapture() = 0;
 };
 
 }  // namespace Sablekit

@@ -74,6 +74,8 @@ const std::map<std::string, SectionLoader, std::less<>>& sectionLoaders() {
          [](std::string_view, const Json& s, SimulatedDesktop& d) { d.simulatedAccessibility().loadScenario(s); }},
         {"keyboard",
          [](std::string_view, const Json& s, SimulatedDesktop& d) { d.simulatedKeyboard().loadScenario(s); }},
+        {std::string(SimulatedScreenCapture::scenarioSection),
+         [](std::string_view, const Json& s, SimulatedDesktop& d) { d.simulatedScreenCapture().loadScenario(s); }},
     };
     for (const std::string_view name : SimulatedWindowServer::scenarioSections) {
       table.emplace(std::string(name), [](std::string_view n, const Json& s, SimulatedDesktop& d) {

@@ -20,6 +20,7 @@
 #include "Sablekit/platform/simulated/SimulatedAccessibilityPrompt.h"
 #include "Sablekit/platform/simulated/SimulatedClock.h"
 #include "Sablekit/platform/simulated/SimulatedKeyboard.h"
+#include "Sablekit/platform/simulated/SimulatedScreenCapture.h"
 #include "Sablekit/platform/simulated/SimulatedScripting.h"
 #include "Sablekit/platform/simulated/SimulatedWindowServer.h"
 #include "Sablekit/platform/simulated/SimulatedWorkspace.h"
@@ -66,6 +67,7 @@ class SimulatedDesktop final : public Platform, private ProcessIdentity, private
   SimulatedAccessibility& simulatedAccessibility() { return accessibility_; }
   SimulatedAccessibilityPrompt& simulatedAccessibilityPrompt() { return accessibilityPrompt_; }
   SimulatedKeyboard& simulatedKeyboard() { return keyboard_; }
+  SimulatedScreenCapture& simulatedScreenCapture() { return screenCapture_; }
 
   // Platform
   const PlatformCapabilities& capabilities() const override { return capabilities_; }
@@ -79,6 +81,7 @@ class SimulatedDesktop final : public Platform, private ProcessIdentity, private
   AccessibilityClient& accessibility() override { return accessibility_; }
   AccessibilityPrompt& accessibilityPrompt() override { return accessibilityPrompt_; }
   Keyboard& keyboard() override { return keyboard_; }
+  ScreenCapture& screenCapture() override { return screenCapture_; }
 
  private:
   // ProcessIdentity
@@ -97,6 +100,7 @@ class SimulatedDesktop final : public Platform, private ProcessIdentity, private
   SimulatedAccessibility accessibility_{clock_, faults_};
   SimulatedAccessibilityPrompt accessibilityPrompt_;
   SimulatedKeyboard keyboard_;
+  SimulatedScreenCapture screenCapture_{faults_, windowServer_, workspace_};
   PosixProcessIdentity realProcess_;
   std::optional<std::int32_t> processID_;
   std::optional<std::int32_t> parentProcessID_;

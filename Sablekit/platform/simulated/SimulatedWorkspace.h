@@ -56,6 +56,9 @@ class SimulatedWorkspace final : public Workspace {
   // As the platform reports it: origin at the main display's lower-left corner, y upwards.
   SimulatedWorkspace& setPointer(Point reported);
 
+  // The applications as built, without consulting faults.
+  const std::vector<RunningApplication>& applications() const { return applications_; }
+
   // The user switches desktops: every live subscription's handler runs once,
   // on the calling thread.
   void switchDesktop();

@@ -1,0 +1,179 @@
+// The simulated screen-capture service: content derived from the simulated
+// desktop, painted screenshots, faults and the "shareableContent" section.
+#include "Sablekit/platform/simulated/SimulatedScreenCapture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "Sablekit/platform/simulated/ScenarioFields.h"
+
+namespace Sablekit {
+
+using namespace ScenarioFields;
+
+namespace {
+
+// A window number the platform could not report as a window identifier.
+std::optional<std::uint32_t> windowID(const WindowListEntry& entry) {
+  if (!entry.windowNumber || *entry.windowNumber < 0 ||
+      *entry.windowNumber > std::int64_t{std::numeric_limits<std::uint32_t>::max()}) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(*entry.windowNumber);
+}
+
+// Pixel column or row of a point coordinate, clamped into [0, limit].
+std::int64_t toPixel(double points, double origin, double extent, std::int64_t limit) {
+  if (extent <= 0) {
+    return 0;
+  }
+  const double pixel = std::round((points - origin) * static_cast<double>(limit) / extent);
+  return static_cast<std::int64_t>(std::clamp(pixel, 0.0, static_cast<double>(limit)));
+}
+
+}  // namespace
+
+SimulatedScreenCapture::SimulatedScreenCapture(FaultInjector& faults,
+                                               SimulatedWindowServer& windowServer,
+                                               SimulatedWorkspace& workspace)
+    : faults_(faults), windowServer_(windowServer), workspace_(workspace) {}
+
+std::array<std::uint8_t, 4> SimulatedScreenCapture::windowColour(std::uint32_t windowID) {
+  // Spreads neighbouring identifiers over clearly different colours.
+  const std::uint32_t mixed = (windowID + 1) * 2654435761u;
+  std::array<std::uint8_t, 4> colour{static_cast<std::uint8_t>(mixed >> 24), static_cast<std::uint8_t>(mixed >> 16),
+                                     static_cast<std::uint8_t>(mixed >> 8), 0xff};
+  if (colour == backgroundColour) {
+    colour[0] ^= 0x80;
+  }
+  return colour;
+}
+
+SimulatedScreenCapture& SimulatedScreenCapture::omitWindow(std::uint32_t windowID) {
+  omittedWindowIDs_.insert(windowID);
+  return *this;
+}
+
+SimulatedScreenCapture& SimulatedScreenCapture::duringNextScreenshot(std::function<void()> change) {
+  duringNextScreenshot_ = std::move(change);
+  return *this;
+}
+
+std::variant<ShareableContent, ScreenCaptureError> SimulatedScreenCapture::shareableContent() {
+  ++shareableContentRequests_;
+  if (const auto fault = faults_.take(SimulatedOperation::shareableContent)) {
+    if (*fault == FaultKind::fail) {
+      return ScreenCaptureError{"The simulated screen capture could not list shareable content."};
+    }
+    return ShareableContent{};
+  }
+  ShareableContent content;
+  for (const SimulatedDisplay& display : windowServer_.displays()) {
+    content.displays.push_back({display.displayID, display.frame, display.pixelsPerPoint});
+  }
+  for (const SimulatedWindow& window : windowServer_.windows()) {
+    const auto id = windowID(window.entry);
+    if (!id || !window.entry.bounds || omittedWindowIDs_.contains(*id)) {
+      continue;
+    }
+    content.windows.push_back({*id, *window.entry.bounds});
+  }
+  for (const RunningApplication& application : workspace_.applications()) {
+    content.applications.push_back({application.processID});
+  }
+  return content;
+}
+
+std::variant<PixelImage, ScreenCaptureError> SimulatedScreenCapture::screenshot(
+    const CaptureFilter& filter,
+    const ScreenshotConfiguration& configuration) {
+  ++screenshotRequests_;
+  lastFilter_ = filter;
+  lastConfiguration_ = configuration;
+  if (duringNextScreenshot_) {
+    const std::function<void()> change = std::move(duringNextScreenshot_);
+    duringNextScreenshot_ = nullptr;
+    change();
+  }
+  if (faults_.take(SimulatedOperation::screenshot)) {
+    return ScreenCaptureError{"The simulated screen capture could not take a screenshot."};
+  }
+  if (configuration.width <= 0 || configuration.height <= 0) {
+    return ScreenCaptureError{"The screenshot size is invalid."};
+  }
+  const bool applicationOnly = filter.kind == CaptureFilter::Kind::displayIncludingApplication;
+  PixelImage image{configuration.width, configuration.height, {}};
+  image.bgra.resize(static_cast<std::size_t>(image.width * image.height * 4));
+  const std::array<std::uint8_t, 4> background =
+      applicationOnly ? std::array<std::uint8_t, 4>{0, 0, 0, 0xff} : backgroundColour;
+  for (std::size_t offset = 0; offset < image.bgra.size(); offset += 4) {
+    std::copy(background.begin(), background.end(), image.bgra.begin() + static_cast<std::ptrdiff_t>(offset));
+  }
+  const Rect& frame = filter.display.frame;
+  const auto& windows = windowServer_.windows();
+  // Back to front, so the front windows end up on top.
+  for (auto window = windows.rbegin(); window != windows.rend(); ++window) {
+    const auto id = windowID(window->entry);
+    if (!id || !window->entry.bounds) {
+      continue;
+    }
+    if (applicationOnly ? window->entry.ownerPID != filter.includedProcessID
+                        : std::find(filter.excludedWindowIDs.begin(), filter.excludedWindowIDs.end(), *id) !=
+                              filter.excludedWindowIDs.end()) {
+      continue;
+    }
+    const Rect& bounds = *window->entry.bounds;
+    const std::int64_t left = toPixel(bounds.x, frame.x, frame.width, image.width);
+    const std::int64_t right = toPixel(bounds.x + bounds.width, frame.x, frame.width, image.width);
+    const std::int64_t top = toPixel(bounds.y, frame.y, frame.height, image.height);
+    const std::int64_t bottom = toPixel(bounds.y + bounds.height, frame.y, frame.height, image.height);
+    const auto colour = windowColour(*id);
+    for (std::int64_t y = top; y < bottom; ++y) {
+      for (std::int64_t x = left; x < right; ++x) {
+        std::copy(colour.begin(), colour.end(), image.bgra.begin() + (y * image.width + x) * 4);
+      }
+    }
+  }
+  return image;
+}
+
+void SimulatedScreenCapture::loadScenario(const nlohmann::json& section) {
+  const std::string path(scenarioSection);
+  expectObject(section, path, {"omitWindowIDs", "duringFirstScreenshot"});
+  omittedWindowIDs_.clear();
+  duringNextScreenshot_ = nullptr;
+  if (const auto omitted = section.find("omitWindowIDs"); omitted != section.end()) {
+    const std::string listPath = path + ".omitWindowIDs";
+    expectArray(*omitted, listPath);
+    for (std::size_t index = 0; index < omitted->size(); ++index) {
+      omittedWindowIDs_.insert(integer<std::uint32_t>((*omitted)[index], listPath + "[" + std::to_string(index) + "]"));
+    }
+  }
+  if (const auto during = section.find("duringFirstScreenshot"); during != section.end()) {
+    const std::string changePath = path + ".duringFirstScreenshot";
+    expectObject(*during, changePath, {"frontmostProcessID", "moveWindow"});
+    const auto frontmost = integerAt<std::int32_t>(*during, changePath, "frontmostProcessID");
+    std::optional<std::pair<std::int64_t, Rect>> move;
+    if (const auto moveWindow = during->find("moveWindow"); moveWindow != during->end()) {
+      const std::string movePath = changePath + ".moveWindow";
+      expectObject(*moveWindow, movePath, {"windowNumber", "bounds"});
+      const auto number = integerAt<std::int64_t>(*moveWindow, movePath, "windowNumber");
+      const auto bounds = moveWindow->find("bounds");
+      if (!number || bounds == moveWindow->end()) {
+        fail(movePath, "needs windowNumber and bounds");
+      }
+      move.emplace(*number, rect(*bounds, movePath + ".bounds"));
+    }
+    duringNextScreenshot_ = [this, frontmost, move] {
+      if (frontmost) {
+        workspace_.setFrontmostProcessID(*frontmost);
+      }
+      if (move) {
+        windowServer_.moveWindow(move->first, move->second);
+      }
+    };
+  }
+}
+
+}  // namespace Sablekit
