@@ -57,8 +57,7 @@ TEST(VistrelMain, AnswersEachRequestWithTheRightIdAndShape) {
       {"inactive as a string", R"({"id":3,"method":"capture.probe","params":{"inactive":"yes"}})", 0, false,
        "invalidRequest", nullptr},
       // The empty desktop has no display to capture.
-      {"capture error keeps the id", R"({"id":11,"method":"capture.probe"})", 11, false, "noShareableDisplay",
-       nullptr},
+      {"capture error keeps the id", R"({"id":11,"method":"capture.probe"})", 11, false, "noShareableDisplay", nullptr},
       {"frame error keeps the id", R"({"id":12,"method":"capture.frame","params":{}})", 12, false, "captureFailed",
        "Frame capture is not available in this build"},
       {"invalid automation target still succeeds", R"({"id":13,"method":"automation.probe"})", 13, true, nullptr,
@@ -105,6 +104,33 @@ TEST(VistrelMain, AutomationProbeTargetIsComparedExactly) {
     EXPECT_EQ(answer["result"], JsonCodec::parse(R"({"message":"Automation probe target is invalid.",)"
                                                  R"("status":"failed","target":"browser"})"));
   }
+}
+
+TEST(VistrelMain, CaptureProbeOnTheDemoDesktopDescribesTheEditorAndCutsOutTheBrowser) {
+  const auto desktop = SimulatedDesktop::demo();
+  LoopRun run = serve(*desktop, {R"({"id":1,"method":"capture.probe","params":{"maximumDimension":800}})"});
+  ASSERT_EQ(run.output.writes.size(), 2u);
+  const JsonCodec::Value result = JsonCodec::parse(run.output.writes[0])["result"];
+  EXPECT_EQ(result["focusedBundleID"], "com.example.Editor");
+  EXPECT_EQ(result["width"], 800);
+  EXPECT_EQ(result["height"], 520);
+  EXPECT_EQ(result["excludedWindowCount"], 1);
+  EXPECT_EQ(result["visibleWindowCount"], 3);
+}
+
+TEST(VistrelMain, TheDemoBrowserReportsItsPageWhenFocused) {
+  const auto desktop = SimulatedDesktop::demo();
+  auto windows = desktop->simulatedWindowServer().windows();
+  std::swap(windows[0], windows[1]);  // Firefox comes to the front
+  desktop->simulatedWindowServer().setWindows(windows);
+  desktop->simulatedWorkspace().setFrontmostProcessID(612);
+  LoopRun run = serve(*desktop, {R"({"id":1,"method":"capture.probe"})"});
+  ASSERT_EQ(run.output.writes.size(), 2u);
+  const JsonCodec::Value result = JsonCodec::parse(run.output.writes[0])["result"];
+  EXPECT_EQ(result["focusedBundleID"], "org.mozilla.firefox");
+  EXPECT_EQ(result["contextURL"], "https://news.example.org/today");
+  EXPECT_EQ(result["normalizedDomain"], "example.org");
+  EXPECT_EQ(result["browserReadStatus"], "pageURL");
 }
 
 TEST(VistrelMain, WritesJsonAndLineFeedAsTwoWritesInRequestOrder) {
