@@ -3,48 +3,13 @@
 
 #include <cstdint>
 
-#include <unicode/utf8.h>
-
 #include "Sablekit/common/BundleIDNormalization.h"
+#include "Sablekit/common/TextRules.h"
 #include "Sablekit/common/WebURL.h"
 
 namespace Sablekit {
 
 namespace {
-
-// ICU's UTF-8 macros cast in the C style.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-
-// Drops leading and trailing Unicode white space and line breaks; bytes that
-// are not UTF-8 count as text and stop the trimming.
-std::string_view trimmed(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  const auto length = static_cast<std::int32_t>(text.size());
-  std::int32_t begin = 0;
-  while (begin < length) {
-    std::int32_t next = begin;
-    UChar32 codePoint = 0;
-    U8_NEXT(bytes, next, length, codePoint);
-    if (codePoint < 0 || !isWhitespaceOrNewline(static_cast<char32_t>(codePoint))) {
-      break;
-    }
-    begin = next;
-  }
-  std::int32_t end = length;
-  while (end > begin) {
-    std::int32_t previous = end;
-    UChar32 codePoint = 0;
-    U8_PREV(bytes, begin, previous, codePoint);
-    if (codePoint < 0 || !isWhitespaceOrNewline(static_cast<char32_t>(codePoint))) {
-      break;
-    }
-    end = previous;
-  }
-  return text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
-}
-
-#pragma GCC diagnostic pop
 
 FinderContextResult withStatus(FinderReadStatus status) {
   return FinderContextResult{.status = status, .folderURL = std::nullopt};
@@ -86,7 +51,7 @@ FinderContextResult FinderContextService::read(const std::optional<std::string>&
       break;
   }
   const std::string text = outcome.result.value_or("");
-  const std::string_view path = trimmed(text);
+  const std::string_view path = trimWhitespaceAndNewlines(text);
   if (path.empty()) {
     return withStatus(FinderReadStatus::noWindow);
   }

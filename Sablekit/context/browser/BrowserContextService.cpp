@@ -1,24 +1,13 @@
 #include "Sablekit/context/browser/BrowserContextService.h"
 
 #include "Sablekit/common/BundleIDNormalization.h"
+#include "Sablekit/common/TextRules.h"
 #include "Sablekit/common/WebURL.h"
 #include "Sablekit/context/ApplicationCapabilityRegistry.h"
 
 namespace Sablekit {
 
-namespace {
-
-std::string asciiLowercase(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return result;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 BrowserContextService::BrowserContextService(AccessibilityClient& accessibility,
                                              PermissionChecks& permissions,
@@ -106,7 +95,7 @@ BrowserContextResult BrowserContextService::read(std::string_view bundleID,
 }
 
 std::optional<std::string> BrowserContextService::normalizedSafeWebURL(std::string_view text) {
-  const std::string trimmed = trimWhitespaceAndNewlines(text);
+  const std::string trimmed(trimWhitespaceAndNewlines(text));
   if (trimmed.empty()) {
     return std::nullopt;
   }

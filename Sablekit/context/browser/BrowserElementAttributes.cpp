@@ -1,8 +1,7 @@
 #include "Sablekit/context/browser/BrowserElementAttributes.h"
 
-#include <unicode/utf8.h>
-
 #include "Sablekit/common/BundleIDNormalization.h"
+#include "Sablekit/common/TextRules.h"
 
 namespace Sablekit {
 
@@ -58,7 +57,7 @@ std::optional<std::string> BrowserElementAttributes::url(const AccessibilityElem
     return std::nullopt;
   }
   if (const auto* text = std::get_if<std::string>(&value->storage)) {
-    std::string trimmed = trimWhitespaceAndNewlines(*text);
+    std::string trimmed(trimWhitespaceAndNewlines(*text));
     if (trimmed.empty()) {
       return std::nullopt;
     }
@@ -69,35 +68,5 @@ std::optional<std::string> BrowserElementAttributes::url(const AccessibilityElem
   }
   return std::nullopt;
 }
-
-// ICU's UTF-8 stepping macros expand to C casts.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-std::string trimWhitespaceAndNewlines(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  const auto length = static_cast<std::int32_t>(text.size());
-  std::int32_t begin = 0;
-  while (begin < length) {
-    std::int32_t next = begin;
-    UChar32 codePoint = 0;
-    U8_NEXT(bytes, next, length, codePoint);
-    if (codePoint < 0 || !isWhitespaceOrNewline(static_cast<char32_t>(codePoint))) {
-      break;
-    }
-    begin = next;
-  }
-  std::int32_t end = length;
-  while (end > begin) {
-    std::int32_t previous = end;
-    UChar32 codePoint = 0;
-    U8_PREV(bytes, begin, previous, codePoint);
-    if (codePoint < 0 || !isWhitespaceOrNewline(static_cast<char32_t>(codePoint))) {
-      break;
-    }
-    end = previous;
-  }
-  return std::string(text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
-}
-#pragma GCC diagnostic pop
 
 }  // namespace Sablekit

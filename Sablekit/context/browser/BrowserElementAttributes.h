@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Sablekit/common/TextRules.h"
 #include "Sablekit/platform/AccessibilityClient.h"
 
 namespace Sablekit {
@@ -32,8 +33,5 @@ class BrowserElementAttributes {
  private:
   AccessibilityClient& accessibility_;
 };
-
-// Removes leading and trailing Unicode white space and line breaks.
-std::string trimWhitespaceAndNewlines(std::string_view text);
 
 }  // namespace Sablekit

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "Sablekit/common/TextRules.h"
 #include "Sablekit/context/ApplicationCapabilityRegistry.h"
 
 namespace Sablekit {
@@ -12,16 +13,6 @@ namespace {
 
 bool startsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
-}
-
-std::string asciiLowercase(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return result;
 }
 
 }  // namespace
@@ -161,7 +152,7 @@ std::optional<std::string> BrowserPageAddressReader::gecko(const AccessibilityEl
   if (!addressBar) {
     return std::nullopt;
   }
-  std::string typed = trimWhitespaceAndNewlines(*addressBar);
+  std::string typed(trimWhitespaceAndNewlines(*addressBar));
   if (typed.empty()) {
     return std::nullopt;
   }

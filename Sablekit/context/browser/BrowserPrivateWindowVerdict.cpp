@@ -6,21 +6,13 @@
 #include <utility>
 #include <vector>
 
+#include "Sablekit/common/TextRules.h"
 #include "Sablekit/context/ApplicationCapabilityRegistry.h"
 #include "Sablekit/context/browser/BrowserAutomationProbeRace.h"
 
 namespace Sablekit {
 
-namespace {
-
-std::string asciiLowercase(std::string_view text) {
-  std::string result(text);
-  std::transform(result.begin(), result.end(), result.begin(),
-                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
-  return result;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 BrowserPrivateWindowVerdict::BrowserPrivateWindowVerdict(const Clock& clock,
                                                          TimerScheduler& timers,

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Sablekit/common/TextRules.h"
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
 
 namespace Sablekit {
@@ -79,13 +80,6 @@ double scriptTimeout(SimulatedScripting::ScriptKind kind) {
   }
   // The platform's default Apple-event timeout.
   return 120.0;
-}
-
-std::string asciiLowercase(std::string_view text) {
-  std::string lowered(text);
-  std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-  return lowered;
 }
 
 [[noreturn]] void fail(const std::string& path, const std::string& problem) {
