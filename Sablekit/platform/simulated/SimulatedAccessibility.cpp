@@ -13,11 +13,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Sablekit/platform/simulated/ScenarioFields.h"
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
 
 namespace Sablekit {
 
 namespace {
+
+using ScenarioFields::expectObject;
+using ScenarioFields::fail;
 
 // The simulated identity: the element's identifier. Each handle handed out
 // gets its own identity object, so code that compared handles by address
@@ -299,25 +303,6 @@ void SimulatedAccessibility::setMessagingTimeout(const AccessibilityElement& ele
 namespace {
 
 using Json = nlohmann::json;
-
-[[noreturn]] void fail(const std::string& path, const std::string& problem) {
-  throw ScenarioError("scenario " + path + ": " + problem);
-}
-
-void expectObject(const Json& object, const std::string& path, std::initializer_list<std::string_view> allowed) {
-  if (!object.is_object()) {
-    fail(path, "expected an object");
-  }
-  for (const auto& [key, value] : object.items()) {
-    bool known = false;
-    for (const std::string_view name : allowed) {
-      known = known || key == name;
-    }
-    if (!known) {
-      fail(path + "." + key, "unknown key");
-    }
-  }
-}
 
 double finiteNumber(const Json& value, const std::string& path) {
   if (!value.is_number()) {

@@ -7,33 +7,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Sablekit/platform/simulated/ScenarioFields.h"
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
 
 namespace Sablekit {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& path, const std::string& problem) {
-  throw ScenarioError("scenario " + path + ": " + problem);
-}
-
-// Checks that `object` is an object holding only `allowed` keys.
-void expectKeys(const nlohmann::json& object,
-                const std::string& path,
-                std::initializer_list<std::string_view> allowed) {
-  if (!object.is_object()) {
-    fail(path, "expected an object");
-  }
-  for (const auto& [key, value] : object.items()) {
-    bool known = false;
-    for (const std::string_view name : allowed) {
-      known = known || key == name;
-    }
-    if (!known) {
-      fail(path + "." + key, "unknown key");
-    }
-  }
-}
+using ScenarioFields::expectObject;
+using ScenarioFields::fail;
 
 bool flagAt(const nlohmann::json& object, const std::string& path, const char* key) {
   const auto found = object.find(key);
@@ -172,7 +154,7 @@ void SimulatedKeyboard::stopDelivering(KeyboardListener& listener) {
 
 void SimulatedKeyboard::loadScenario(const nlohmann::json& section) {
   const std::string path = "keyboard";
-  expectKeys(section, path, {"refuseListening", "refuseIntercepting", "script"});
+  expectObject(section, path, {"refuseListening", "refuseIntercepting", "script"});
   const bool refuseListening = flagAt(section, path, "refuseListening");
   const bool refuseIntercepting = flagAt(section, path, "refuseIntercepting");
   std::vector<ScriptedChange> script;
@@ -183,7 +165,7 @@ void SimulatedKeyboard::loadScenario(const nlohmann::json& section) {
     for (std::size_t index = 0; index < found->size(); ++index) {
       const nlohmann::json& step = (*found)[index];
       const std::string stepPath = path + ".script[" + std::to_string(index) + "]";
-      expectKeys(step, stepPath, {"press", "release", "keyCode", "modifierFlags"});
+      expectObject(step, stepPath, {"press", "release", "keyCode", "modifierFlags"});
       const bool isPress = step.contains("press");
       const bool isRelease = step.contains("release");
       const bool isChange = step.contains("keyCode");

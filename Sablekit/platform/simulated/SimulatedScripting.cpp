@@ -10,11 +10,15 @@
 #include <nlohmann/json.hpp>
 
 #include "Sablekit/common/TextRules.h"
+#include "Sablekit/platform/simulated/ScenarioFields.h"
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
 
 namespace Sablekit {
 
 namespace {
+
+using ScenarioFields::expectObject;
+using ScenarioFields::fail;
 
 using Json = nlohmann::json;
 
@@ -80,21 +84,6 @@ double scriptTimeout(SimulatedScripting::ScriptKind kind) {
   }
   // The platform's default Apple-event timeout.
   return 120.0;
-}
-
-[[noreturn]] void fail(const std::string& path, const std::string& problem) {
-  throw ScenarioError("scenario " + path + ": " + problem);
-}
-
-void expectObject(const Json& object, const std::string& path, std::initializer_list<std::string_view> allowed) {
-  if (!object.is_object()) {
-    fail(path, "expected an object");
-  }
-  for (const auto& [key, value] : object.items()) {
-    if (std::find(allowed.begin(), allowed.end(), key) == allowed.end()) {
-      fail(path + "." + key, "unknown key");
-    }
-  }
 }
 
 const Json* member(const Json& object, const char* key) {
