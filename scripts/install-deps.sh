@@ -9,6 +9,10 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libheif-dev libtesseract-dev tesseract-ocr-eng
   libpixman-1-dev libfreetype-dev fonts-dejavu-core
+  libxcb1-dev libxcb-randr0-dev libxcb-res0-dev libxcb-xinput-dev libxcb-xtest0-dev
+  libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-shm0-dev
+  libxcb-composite0-dev libxcb-xfixes0-dev libxkbcommon-x11-dev
+  xvfb xauth xdotool x11-utils openbox
 )
 
 missing=()
