@@ -1,8 +1,14 @@
 #include "Sablekit/protocol/HostRequest.h"
 
+#include <string>
+
 namespace Sablekit {
 
 HostRequest HostRequest::decodeLine(std::string_view line) {
+  if (line.size() > maximumLineBytes) {
+    throw JsonCodec::DecodingError("the request line is " + std::to_string(line.size()) + " bytes long, more than " +
+                                   std::to_string(maximumLineBytes));
+  }
   return decode(JsonCodec::parse(line));
 }
 

@@ -8,6 +8,10 @@ namespace Sablekit::JsonCodec {
 
 namespace {
 
+// 2^53: every integer below it in magnitude is exactly a double, and no text
+// naming another number rounds to one of them as an integer.
+constexpr double exactFloatIntegerLimit = 9007199254740992.0;
+
 std::string_view typeName(const Value& value) {
   if (value.is_number_integer()) {
     return "an integer";
@@ -52,8 +56,12 @@ std::int64_t asInt64(const Value& value, const std::string& path) {
     if (number != std::trunc(number)) {
       throw DecodingError(path + ": expected an integer, found a number with a fractional part");
     }
-    if (!(number >= -9223372036854775808.0 && number < 9223372036854775808.0)) {
-      throw DecodingError(path + ": integer out of the 64-bit range");
+    // From 2^53 on a number written with a fraction or an exponent may already
+    // have been rounded to a neighbouring integer (-9223372036854775809 and
+    // 9007199254740993.0 both parse to other values); refusing it is better
+    // than echoing an id the parent never sent.
+    if (!(std::fabs(number) < exactFloatIntegerLimit)) {
+      throw DecodingError(path + ": integer out of range for a number written with a fraction or exponent");
     }
     return static_cast<std::int64_t>(number);
   }
@@ -86,6 +94,12 @@ std::string serialize(const Value& value) {
 }
 
 Value parse(std::string_view text) {
+  // The parser stops at a NUL byte as at the end of the text, which would let
+  // '{...}' followed by NUL and anything at all through. JSON text never holds
+  // a raw NUL, so it is refused wherever it is.
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    throw DecodingError("a NUL byte at offset " + std::to_string(nul) + " is not allowed in JSON text");
+  }
   try {
     return Value::parse(text);
   } catch (const Value::exception& error) {

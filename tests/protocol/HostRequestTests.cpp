@@ -1,3 +1,5 @@
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "Sablekit/protocol/HostRequest.h"
@@ -7,9 +9,18 @@ namespace {
 
 struct Case {
   const char* name;
-  const char* line;
+  std::string line;
   bool decodes;
 };
+
+// A health request padded with an ignored member to exactly `size` bytes.
+std::string longLine(std::size_t size) {
+  const std::string head = R"({"id":1,"method":"health","pad":")";
+  const std::string tail = R"("})";
+  return head + std::string(size - head.size() - tail.size(), 'p') + tail;
+}
+
+const std::string nul(1, '\0');
 
 TEST(HostRequest, DecodesStrictlyAndFailsTheWholeLineOnAnyFault) {
   const Case cases[] = {
@@ -43,6 +54,11 @@ TEST(HostRequest, DecodesStrictlyAndFailsTheWholeLineOnAnyFault) {
       {"null in a string array", R"({"id":3,"method":"capture.probe","params":{"excludedBundleIDs":[null]}})", false},
       {"trailing garbage", R"({"id":1,"method":"health"} x)", false},
       {"two objects", R"({"id":1,"method":"health"}{"id":2,"method":"health"})", false},
+      {"NUL byte after the object", R"({"id":1,"method":"health"})" + nul + "x", false},
+      {"NUL byte inside a string", R"({"id":1,"method":"he)" + nul + R"(lth"})", false},
+      {"escaped NUL inside a string", R"({"id":1,"method":"he\u0000lth"})", true},
+      {"longest line", longLine(HostRequest::maximumLineBytes), true},
+      {"one byte too long", longLine(HostRequest::maximumLineBytes + 1), false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -86,6 +86,12 @@ TEST(JsonCodecObjectReader, ReadsIntegersStrictly) {
       {R"({"n":9223372036854775808})", std::nullopt},
       {R"({"n":1e19})", std::nullopt},
       {R"({"n":-1e19})", std::nullopt},
+      {R"({"n":9007199254740991.0})", 9007199254740991},
+      {R"({"n":-1e15})", -1000000000000000},
+      // Written with a fraction or exponent and at least 2^53: possibly rounded already.
+      {R"({"n":9007199254740993.0})", std::nullopt},
+      {R"({"n":1e18})", std::nullopt},
+      {R"({"n":-9223372036854775809})", std::nullopt},
       {R"({"n":"5"})", std::nullopt},
       {R"({"n":true})", std::nullopt},
       {R"({"n":[5]})", std::nullopt},
