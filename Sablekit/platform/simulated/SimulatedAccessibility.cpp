@@ -77,11 +77,18 @@ SimulatedAccessibility& SimulatedAccessibility::addApplication(std::int32_t proc
 
 SimulatedAccessibility& SimulatedAccessibility::addElement(const std::string& elementID, std::int32_t processID) {
   const std::lock_guard lock(mutex_);
-  if (elements_.contains(elementID)) {
+  addElementLocked(elementID, processID);
+  return *this;
+}
+
+SimulatedAccessibility::Element& SimulatedAccessibility::addElementLocked(const std::string& elementID,
+                                                                          std::int32_t processID) {
+  const auto [position, added] = elements_.try_emplace(elementID);
+  if (!added) {
     throw std::invalid_argument("accessibility element " + elementID + " already exists");
   }
-  elements_[elementID].processID = processID;
-  return *this;
+  position->second.processID = processID;
+  return position->second;
 }
 
 SimulatedAccessibility::Element& SimulatedAccessibility::element(const std::string& elementID) {
@@ -126,6 +133,48 @@ SimulatedAccessibility& SimulatedAccessibility::removeElement(const std::string&
   const std::lock_guard lock(mutex_);
   elements_.erase(elementID);
   return *this;
+}
+
+SimulatedAccessibility& SimulatedAccessibility::setBatchedReads(const std::string& elementID, BatchedReads answer) {
+  const std::lock_guard lock(mutex_);
+  element(elementID).batchedReads = answer;
+  return *this;
+}
+
+std::vector<std::string> SimulatedAccessibility::addGeneratedDescendants(const std::string& rootID,
+                                                                         const GeneratedTree& shape) {
+  if (shape.count > 0 && shape.fanOut == 0) {
+    throw std::invalid_argument("a generated tree needs a fan-out of at least 1");
+  }
+  const std::lock_guard lock(mutex_);
+  const std::int32_t processID = element(rootID).processID;
+  // Position 0 is the root, 1...count the generated elements; the children of
+  // position p are fanOut * p + 1 ... fanOut * p + fanOut.
+  std::vector<std::string> ids;
+  ids.reserve(shape.count);
+  for (std::size_t position = 1; position <= shape.count; ++position) {
+    ids.push_back("#" + rootID + "/" + std::to_string(position));
+    Element& created = addElementLocked(ids.back(), processID);
+    created.attributes["AXRole"] = std::string("AXGroup");
+    created.attributes["AXTitle"] = "Item " + std::to_string(position);
+    created.attributes["AXIdentifier"] = "item-" + std::to_string(position);
+    for (const auto& [name, value] : shape.attributes) {
+      created.attributes[name] = value;
+    }
+  }
+  for (std::size_t parent = 0; parent <= shape.count && parent * shape.fanOut < shape.count; ++parent) {
+    Element& target = element(parent == 0 ? rootID : ids[parent - 1]);
+    auto& children = target.attributes["AXChildren"];
+    if (!std::holds_alternative<AccessibilityArray>(children.storage)) {
+      children = AccessibilityArray{};
+    }
+    auto& list = std::get<AccessibilityArray>(children.storage).elements;
+    for (std::size_t child = parent * shape.fanOut + 1; child <= std::min(shape.count, (parent + 1) * shape.fanOut);
+         ++child) {
+      list.emplace_back(AccessibilityElementReference{makeHandle(ids[child - 1])});
+    }
+  }
+  return ids;
 }
 
 AccessibilityValue SimulatedAccessibility::reference(const std::string& elementID) const {
@@ -221,15 +270,17 @@ std::optional<std::vector<AccessibilityValue>> SimulatedAccessibility::readAttri
     ++calls_;
     const Answer answer = answerLocked(id);
     elapsed = answer.elapsed;
-    if (answer.answers && fault != FaultKind::fail) {
+    const Element* target = answer.answers ? &elements_.at(*id) : nullptr;
+    if (target != nullptr && fault != FaultKind::fail && target->batchedReads != BatchedReads::fail) {
       result.emplace();
       if (fault != FaultKind::empty) {
-        const Element& target = elements_.at(*id);
-        for (const auto& name : names) {
-          const auto value = target.attributes.find(name);
+        for (const auto& name :
+             names.first(target->batchedReads == BatchedReads::wrongCount && !names.empty() ? names.size() - 1
+                                                                                            : names.size())) {
+          const auto value = target->attributes.find(name);
           // An attribute the element lacks answers with an error slot, as the platform does.
-          result->push_back(value == target.attributes.end() ? AccessibilityValue(AccessibilityError{})
-                                                             : handOut(value->second));
+          result->push_back(value == target->attributes.end() ? AccessibilityValue(AccessibilityError{})
+                                                              : handOut(value->second));
         }
       }
     }
@@ -303,6 +354,9 @@ void SimulatedAccessibility::setMessagingTimeout(const AccessibilityElement& ele
 namespace {
 
 using Json = nlohmann::json;
+
+// Bounds what one scenario line can make the simulator allocate.
+constexpr std::size_t maximumGeneratedElements = 1'000'000;
 
 double finiteNumber(const Json& value, const std::string& path) {
   if (!value.is_number()) {
@@ -426,12 +480,13 @@ void SimulatedAccessibility::loadScenario(const Json& section) {
   // Depth-first over the nested elements; returns the element's identifier.
   std::function<std::string(const Json&, const std::string&, std::int32_t, bool)> loadElement =
       [&](const Json& object, const std::string& path, std::int32_t processID, bool isApplication) {
-        expectObject(object, path,
-                     isApplication
-                         ? std::initializer_list<std::string_view>{"processID", "id", "attributes", "children",
-                                                                   "responseDelay", "refuseSetting"}
-                         : std::initializer_list<std::string_view>{"id", "attributes", "children", "responseDelay",
-                                                                   "refuseSetting"});
+        expectObject(
+            object, path,
+            isApplication
+                ? std::initializer_list<std::string_view>{"processID", "id", "attributes", "children", "responseDelay",
+                                                          "refuseSetting", "batchedReads", "generated"}
+                : std::initializer_list<std::string_view>{"id", "attributes", "children", "responseDelay",
+                                                          "refuseSetting", "batchedReads", "generated"});
         std::string id;
         if (const auto found = object.find("id"); found != object.end()) {
           if (!found->is_string() || found->get<std::string>().empty() || found->get<std::string>()[0] == '#') {
@@ -488,6 +543,48 @@ void SimulatedAccessibility::loadScenario(const Json& section) {
                 loadElement((*found)[index], path + ".children[" + std::to_string(index) + "]", processID, false));
           }
           setChildren(id, childIDs);
+        }
+        if (const auto found = object.find("batchedReads"); found != object.end()) {
+          static const std::map<std::string, BatchedReads> answers{
+              {"slots", BatchedReads::slots}, {"fail", BatchedReads::fail}, {"wrongCount", BatchedReads::wrongCount}};
+          const auto answer = found->is_string() ? answers.find(found->get<std::string>()) : answers.end();
+          if (answer == answers.end()) {
+            fail(path + ".batchedReads", "expected \"slots\", \"fail\" or \"wrongCount\"");
+          }
+          setBatchedReads(id, answer->second);
+        }
+        if (const auto found = object.find("generated"); found != object.end()) {
+          const std::string at = path + ".generated";
+          expectObject(*found, at, {"count", "fanOut", "attributes"});
+          GeneratedTree shape;
+          const auto count = found->find("count");
+          if (count == found->end()) {
+            fail(at + ".count", "missing");
+          }
+          shape.count = ScenarioFields::integer<std::uint32_t>(*count, at + ".count");
+          if (shape.count > maximumGeneratedElements) {
+            fail(at + ".count", "at most " + std::to_string(maximumGeneratedElements) + " elements");
+          }
+          if (const auto fanOut = found->find("fanOut"); fanOut != found->end()) {
+            shape.fanOut = ScenarioFields::integer<std::uint32_t>(*fanOut, at + ".fanOut");
+            if (shape.fanOut == 0) {
+              fail(at + ".fanOut", "expected at least 1");
+            }
+          }
+          if (const auto attributes = found->find("attributes"); attributes != found->end()) {
+            if (!attributes->is_object()) {
+              fail(at + ".attributes", "expected an object");
+            }
+            for (const auto& [name, value] : attributes->items()) {
+              if (name == "AXChildren") {
+                fail(at + ".attributes.AXChildren", "generated elements get their children from the shape");
+              }
+              shape.attributes.emplace_back(name, parseValue(value, at + ".attributes." + name, references, *this));
+            }
+          }
+          for (auto& generatedID : addGeneratedDescendants(id, shape)) {
+            known.insert(std::move(generatedID));
+          }
         }
         return id;
       };

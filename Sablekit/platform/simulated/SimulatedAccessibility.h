@@ -1,7 +1,8 @@
 // A simulated accessibility client: element trees per process, built by a test
-// or a scenario, with typed attribute values, failing attributes, applications
-// that answer slowly (on the injected clock) and attributes that refuse to be
-// set; and observers whose notifications a test posts.
+// or a scenario (large generated trees included), with typed attribute values,
+// failing attributes and batched reads, applications that answer slowly (on
+// the injected clock) and attributes that refuse to be set; trees that tests
+// change while they are observed; and observers whose notifications a test posts.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +46,24 @@ class SimulatedAccessibility final : public AccessibilityClient, public Accessib
   // What a real application uses when nobody set a messaging timeout.
   static constexpr double defaultMessagingTimeout = 6.0;
 
+  // How an element answers a batched read.
+  enum class BatchedReads {
+    slots,       // one slot per name, as the platform does
+    fail,        // the call fails as a whole (absent)
+    wrongCount,  // the call answers one slot fewer than asked
+  };
+
+  // The shape of a generated subtree: `count` new elements below an existing
+  // one, filled breadth first, each with up to `fanOut` children. Every
+  // generated element gets "AXRole" "AXGroup", "AXTitle" "Item <n>" and
+  // "AXIdentifier" "item-<n>" (n counting from 1 in breadth-first order),
+  // then `attributes` on top.
+  struct GeneratedTree {
+    std::size_t count = 0;
+    std::size_t fanOut = 10;
+    std::vector<std::pair<std::string, AccessibilityValue>> attributes;
+  };
+
   // One accepted or refused setting, in call order.
   struct Setting {
     std::string elementID;
@@ -73,7 +92,14 @@ class SimulatedAccessibility final : public AccessibilityClient, public Accessib
   SimulatedAccessibility& setResponseDelay(const std::string& elementID, double seconds);
   SimulatedAccessibility& refuseSetting(const std::string& elementID, const std::string& attribute);
   // The element goes away: every call on a handle to it fails from now on.
+  // Its parent still lists it until the test changes the parent's children.
   SimulatedAccessibility& removeElement(const std::string& elementID);
+  SimulatedAccessibility& setBatchedReads(const std::string& elementID, BatchedReads answer);
+  // Adds `shape.count` elements of the root's process below `rootID` and
+  // returns their identifiers in breadth-first order; an element that had
+  // children keeps them, the generated ones follow. Generated identifiers
+  // start with "#", so they never clash with a scenario's own.
+  std::vector<std::string> addGeneratedDescendants(const std::string& rootID, const GeneratedTree& shape);
 
   // A value referring to an element, for setValue.
   AccessibilityValue reference(const std::string& elementID) const;
@@ -148,6 +174,7 @@ class SimulatedAccessibility final : public AccessibilityClient, public Accessib
     double responseDelay = 0.0;
     std::optional<double> messagingTimeout;
     std::set<std::string, std::less<>> refusedSettings;
+    BatchedReads batchedReads = BatchedReads::slots;
   };
 
   // What one call costs: the time it takes, and whether it answers at all.
@@ -157,6 +184,8 @@ class SimulatedAccessibility final : public AccessibilityClient, public Accessib
   };
 
   Element& element(const std::string& elementID);  // creates nothing; throws for unknown ids
+  // Under mutex_: a new element; throws if the identifier is taken.
+  Element& addElementLocked(const std::string& elementID, std::int32_t processID);
   // Under mutex_: whether the element exists and answers in time, and how long the call takes.
   Answer answerLocked(const std::optional<std::string>& elementID) const;
   void elapse(double seconds);
