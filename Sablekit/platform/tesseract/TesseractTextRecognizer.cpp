@@ -40,7 +40,10 @@ TesseractTextRecognizer::TesseractTextRecognizer(std::string modelDirectory) {
   }
   // The engine's own diagnostics would otherwise reach standard error.
   engine->SetVariable("debug_file", "/dev/null");
-  engine->SetPageSegMode(tesseract::PSM_AUTO);
+  // Screens hold scattered labels, menus and short runs of text rather than
+  // columns of prose: sparse-text segmentation finds the same words as the
+  // automatic page layout about 30% faster (docs/ocr.md).
+  engine->SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
   engine_ = std::move(engine);
 }
 

@@ -14,7 +14,7 @@ class TessBaseAPI;
 
 namespace Sablekit {
 
-// Lines come from Tesseract's automatic page segmentation, each with the
+// Lines come from Tesseract's sparse-text page segmentation, each with the
 // engine's line confidence divided by 100 and the boxes of its words; a
 // line's text is its words joined by single spaces. Tesseract has a single
 // mode, so the request's `accurate` flag is ignored. Main thread only (the
