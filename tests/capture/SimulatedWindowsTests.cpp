@@ -34,7 +34,8 @@ TEST_F(SimulatedWindowsTest, ScenarioBuildsDisplaysAndWindowsFrontToBack) {
      "omit": ["bounds", "ownerPID"]},
     {"windowNumber": 13, "ownerPID": 400, "layer": -2147483603, "bounds": {"x": 0, "y": 0, "width": 1512, "height": 982}},
     {"windowNumber": 14, "ownerPID": 400, "layer": -20, "desktopElement": false,
-     "bounds": {"x": 0, "y": 0, "width": 10, "height": 10}}
+     "bounds": {"x": 0, "y": 0, "width": 10, "height": 10},
+     "content": {"fill": "#1A2b3C", "text": ["first", "", "third"], "textSize": 20.5}}
   ])"));
 
   EXPECT_EQ(server.displays(),
@@ -50,6 +51,10 @@ TEST_F(SimulatedWindowsTest, ScenarioBuildsDisplaysAndWindowsFrontToBack) {
   const auto withoutDesktop = server.onScreenWindows(false);
   ASSERT_EQ(withoutDesktop.size(), 3u) << "negative layers are desktop elements unless said otherwise";
   EXPECT_EQ(withoutDesktop[2].windowNumber, 14);
+  EXPECT_EQ(
+      server.windows()[3].content,
+      (SimulatedWindowContent{std::array<std::uint8_t, 4>{0x3c, 0x2b, 0x1a, 0xff}, {"first", "", "third"}, 20.5}));
+  EXPECT_EQ(server.windows()[0].content, SimulatedWindowContent{}) << "no fill of its own, no text";
 }
 
 TEST_F(SimulatedWindowsTest, ScenarioBuildsTheWorkspace) {
@@ -99,6 +104,16 @@ TEST_F(SimulatedWindowsTest, FaultyScenariosNameThePath) {
       {"windows", R"([{"windowNumber": 1, "ownerPID": 2, "omit": ["size"]}])", "scenario windows[0].omit[0]"},
       {"windows", R"([{"windowNumber": "1", "ownerPID": 2, "omit": ["bounds"]}])",
        "scenario windows[0].windowNumber: expected an integer"},
+      {"windows", R"([{"windowNumber": 1, "ownerPID": 2, "omit": ["bounds"], "content": {"fill": "#12345"}}])",
+       "scenario windows[0].content.fill: expected a colour"},
+      {"windows", R"([{"windowNumber": 1, "ownerPID": 2, "omit": ["bounds"], "content": {"fill": "123456g"}}])",
+       "scenario windows[0].content.fill: expected a colour"},
+      {"windows", R"([{"windowNumber": 1, "ownerPID": 2, "omit": ["bounds"], "content": {"text": ["a", 2]}}])",
+       "scenario windows[0].content.text[1]: expected a string"},
+      {"windows", R"([{"windowNumber": 1, "ownerPID": 2, "omit": ["bounds"], "content": {"textSize": 0.5}}])",
+       "scenario windows[0].content.textSize"},
+      {"windows", R"([{"windowNumber": 1, "ownerPID": 2, "omit": ["bounds"], "content": {"colour": "#000000"}}])",
+       "scenario windows[0].content.colour: unknown key"},
       {"applications", R"([{"processID": 1}, {"processID": 1}])", "scenario applications[1].processID"},
       {"applications", R"([{"processID": 1, "version": "1"}])", "scenario applications[0].version: unknown key"},
       {"frontmostProcessID", R"("300")", "scenario frontmostProcessID: expected an integer"},

@@ -49,7 +49,7 @@ TEST(SimulatedDesktop, BadScenariosAreRefusedWithThePathOfTheFault) {
       {R"({"windws": []})", "windws: unknown section"},
       {R"({"permissions": {"screenRecording": "yes"}})", "permissions.screenRecording"},
       {R"({"permissions": {"screenRec": true}})", "permissions.screenRec: unknown key"},
-      {R"({"process": {"processID": 1}})", "needs both"},
+      {R"({"process": {}})", "needs processID or parentProcessID"},
       {R"({"process": {"processID": 4294967296, "parentProcessID": 1}})", "out of range"},
       {R"({"faults": [{"operation": "x", "kind": "explode"}]})", "faults[0].kind"},
       {R"({"faults": [{"kind": "fail"}]})", "faults[0].operation"},

@@ -17,10 +17,13 @@ void loadProcess(const Json& section, SimulatedDesktop& desktop) {
   expectObject(section, "process", {"processID", "parentProcessID"});
   const auto processID = integerAt<std::int32_t>(section, "process", "processID");
   const auto parentProcessID = integerAt<std::int32_t>(section, "process", "parentProcessID");
-  if (!processID || !parentProcessID) {
-    fail("process", "needs both processID and parentProcessID");
+  if (!processID && !parentProcessID) {
+    fail("process", "needs processID or parentProcessID");
   }
-  desktop.setProcess(*processID, *parentProcessID);
+  // An identifier left out stays the real process's, so that a desktop with
+  // windows of its own parent still reports the host's real process.
+  const ProcessIdentity& current = desktop.processIdentity();
+  desktop.setProcess(processID.value_or(current.processID()), parentProcessID.value_or(current.parentProcessID()));
 }
 
 void loadPermissions(const Json& section, SimulatedDesktop& desktop) {

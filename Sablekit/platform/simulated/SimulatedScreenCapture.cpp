@@ -3,7 +3,6 @@
 #include "Sablekit/platform/simulated/SimulatedScreenCapture.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 #include "Sablekit/platform/simulated/ScenarioFields.h"
@@ -23,15 +22,6 @@ std::optional<std::uint32_t> windowID(const WindowListEntry& entry) {
   return static_cast<std::uint32_t>(*entry.windowNumber);
 }
 
-// Pixel column or row of a point coordinate, clamped into [0, limit].
-std::int64_t toPixel(double points, double origin, double extent, std::int64_t limit) {
-  if (extent <= 0) {
-    return 0;
-  }
-  const double pixel = std::round((points - origin) * static_cast<double>(limit) / extent);
-  return static_cast<std::int64_t>(std::clamp(pixel, 0.0, static_cast<double>(limit)));
-}
-
 }  // namespace
 
 SimulatedScreenCapture::SimulatedScreenCapture(FaultInjector& faults,
@@ -48,6 +38,11 @@ std::array<std::uint8_t, 4> SimulatedScreenCapture::windowColour(std::uint32_t w
     colour[0] ^= 0x80;
   }
   return colour;
+}
+
+SimulatedScreenCapture& SimulatedScreenCapture::setFontPath(std::string path) {
+  compositor_.setFontPath(std::move(path));
+  return *this;
 }
 
 SimulatedScreenCapture& SimulatedScreenCapture::omitWindow(std::uint32_t windowID) {
@@ -99,43 +94,26 @@ std::variant<PixelImage, ScreenCaptureError> SimulatedScreenCapture::screenshot(
   if (faults_.take(SimulatedOperation::screenshot)) {
     return ScreenCaptureError{"The simulated screen capture could not take a screenshot."};
   }
-  if (configuration.width <= 0 || configuration.height <= 0) {
-    return ScreenCaptureError{"The screenshot size is invalid."};
-  }
   const bool applicationOnly = filter.kind == CaptureFilter::Kind::displayIncludingApplication;
-  PixelImage image{configuration.width, configuration.height, {}};
-  image.bgra.resize(static_cast<std::size_t>(image.width * image.height * 4));
-  const std::array<std::uint8_t, 4> background =
-      applicationOnly ? std::array<std::uint8_t, 4>{0, 0, 0, 0xff} : backgroundColour;
-  for (std::size_t offset = 0; offset < image.bgra.size(); offset += 4) {
-    std::copy(background.begin(), background.end(), image.bgra.begin() + static_cast<std::ptrdiff_t>(offset));
-  }
-  const Rect& frame = filter.display.frame;
-  const auto& windows = windowServer_.windows();
-  // Back to front, so the front windows end up on top.
-  for (auto window = windows.rbegin(); window != windows.rend(); ++window) {
-    const auto id = windowID(window->entry);
-    if (!id || !window->entry.bounds) {
+  std::vector<CompositedWindow> shown;
+  for (const SimulatedWindow& window : windowServer_.windows()) {
+    const auto id = windowID(window.entry);
+    if (!id || !window.entry.bounds) {
       continue;
     }
-    if (applicationOnly ? window->entry.ownerPID != filter.includedProcessID
+    if (applicationOnly ? window.entry.ownerPID != filter.includedProcessID
                         : std::find(filter.excludedWindowIDs.begin(), filter.excludedWindowIDs.end(), *id) !=
                               filter.excludedWindowIDs.end()) {
       continue;
     }
-    const Rect& bounds = *window->entry.bounds;
-    const std::int64_t left = toPixel(bounds.x, frame.x, frame.width, image.width);
-    const std::int64_t right = toPixel(bounds.x + bounds.width, frame.x, frame.width, image.width);
-    const std::int64_t top = toPixel(bounds.y, frame.y, frame.height, image.height);
-    const std::int64_t bottom = toPixel(bounds.y + bounds.height, frame.y, frame.height, image.height);
-    const auto colour = windowColour(*id);
-    for (std::int64_t y = top; y < bottom; ++y) {
-      for (std::int64_t x = left; x < right; ++x) {
-        std::copy(colour.begin(), colour.end(), image.bgra.begin() + (y * image.width + x) * 4);
-      }
-    }
+    shown.push_back({.bounds = *window.entry.bounds,
+                     .fill = window.content.fill.value_or(windowColour(*id)),
+                     .text = window.content.text,
+                     .textSize = window.content.textSize});
   }
-  return image;
+  return compositor_.render(filter.display.frame, filter.pointPixelScale(),
+                            applicationOnly ? std::array<std::uint8_t, 4>{0, 0, 0, 0xff} : backgroundColour, shown,
+                            configuration.width, configuration.height, configuration.scalesToFit);
 }
 
 void SimulatedScreenCapture::loadScenario(const nlohmann::json& section) {

@@ -1,6 +1,7 @@
 // A screen-capture service on the simulated desktop: the shareable content
-// follows the simulated window server and workspace, and screenshots paint
-// each captured window as a plain block of its own colour.
+// follows the simulated window server and workspace, and screenshots
+// composite the windows the filter shows, with their fill and text, as the
+// display shows them.
 #pragma once
 
 #include <array>
@@ -14,6 +15,7 @@
 
 #include "Sablekit/platform/ScreenCapture.h"
 #include "Sablekit/platform/simulated/FaultInjector.h"
+#include "Sablekit/platform/simulated/SimulatedCompositor.h"
 #include "Sablekit/platform/simulated/SimulatedWindowServer.h"
 #include "Sablekit/platform/simulated/SimulatedWorkspace.h"
 
@@ -39,8 +41,12 @@ class SimulatedScreenCapture final : public ScreenCapture {
 
   SimulatedScreenCapture(FaultInjector& faults, SimulatedWindowServer& windowServer, SimulatedWorkspace& workspace);
 
-  // The plain colour a window is painted in, B, G, R, A; never the background.
+  // The fill of a window whose content names none, B, G, R, A; never the background.
   static std::array<std::uint8_t, 4> windowColour(std::uint32_t windowID);
+
+  // Draws text with another font file (TrueType or OpenType); a file that is
+  // not a readable font makes every screenshot showing text fail.
+  SimulatedScreenCapture& setFontPath(std::string path);
 
   // Leaves a window out of the shareable windows, as the platform sometimes
   // does for windows it has not caught up with.
@@ -75,6 +81,7 @@ class SimulatedScreenCapture final : public ScreenCapture {
   std::optional<ScreenshotConfiguration> lastConfiguration_;
   int shareableContentRequests_ = 0;
   int screenshotRequests_ = 0;
+  SimulatedCompositor compositor_{std::string(SimulatedCompositor::defaultFontPath)};
 };
 
 }  // namespace Sablekit

@@ -2,12 +2,53 @@
 #include "Sablekit/platform/simulated/SimulatedWindowServer.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "Sablekit/platform/simulated/ScenarioFields.h"
 
 namespace Sablekit {
 
 using namespace ScenarioFields;
+
+namespace {
+
+// "#rrggbb" as B, G, R, A (opaque).
+std::array<std::uint8_t, 4> colour(const Json& value, const std::string& path) {
+  const std::string text = value.is_string() ? value.get<std::string>() : std::string();
+  const auto isHex = [](char digit) { return std::isxdigit(static_cast<unsigned char>(digit)) != 0; };
+  if (text.size() != 7 || text[0] != '#' || !std::all_of(text.begin() + 1, text.end(), isHex)) {
+    fail(path, "expected a colour \"#rrggbb\"");
+  }
+  const auto component = [&](std::size_t offset) {
+    return static_cast<std::uint8_t>(std::stoul(text.substr(offset, 2), nullptr, 16));
+  };
+  return {component(5), component(3), component(1), 0xff};
+}
+
+SimulatedWindowContent content(const Json& value, const std::string& path) {
+  expectObject(value, path, {"fill", "text", "textSize"});
+  SimulatedWindowContent result;
+  if (const auto fill = value.find("fill"); fill != value.end()) {
+    result.fill = colour(*fill, path + ".fill");
+  }
+  if (const auto text = value.find("text"); text != value.end()) {
+    expectArray(*text, path + ".text");
+    for (std::size_t index = 0; index < text->size(); ++index) {
+      if (!(*text)[index].is_string()) {
+        fail(path + ".text[" + std::to_string(index) + "]", "expected a string");
+      }
+      result.text.push_back((*text)[index].get<std::string>());
+    }
+  }
+  // Up to a heading's size on a large display; beyond that a line is wider than any window.
+  result.textSize = numberAt(value, path, "textSize").value_or(result.textSize);
+  if (!(result.textSize >= 1 && result.textSize <= 200)) {
+    fail(path + ".textSize", "expected a number of points from 1 to 200");
+  }
+  return result;
+}
+
+}  // namespace
 
 SimulatedWindowServer::SimulatedWindowServer(FaultInjector& faults) : faults_(faults) {}
 
@@ -30,8 +71,10 @@ SimulatedWindowServer& SimulatedWindowServer::setMainDisplayID(std::optional<std
   return *this;
 }
 
-SimulatedWindowServer& SimulatedWindowServer::addWindow(WindowListEntry entry, bool desktopElement) {
-  windows_.push_back({std::move(entry), desktopElement});
+SimulatedWindowServer& SimulatedWindowServer::addWindow(WindowListEntry entry,
+                                                        bool desktopElement,
+                                                        SimulatedWindowContent content) {
+  windows_.push_back({std::move(entry), desktopElement, std::move(content)});
   return *this;
 }
 
@@ -44,6 +87,15 @@ SimulatedWindowServer& SimulatedWindowServer::moveWindow(std::int64_t windowNumb
   for (SimulatedWindow& window : windows_) {
     if (window.entry.windowNumber == windowNumber) {
       window.entry.bounds = bounds;
+    }
+  }
+  return *this;
+}
+
+SimulatedWindowServer& SimulatedWindowServer::setContent(std::int64_t windowNumber, SimulatedWindowContent content) {
+  for (SimulatedWindow& window : windows_) {
+    if (window.entry.windowNumber == windowNumber) {
+      window.content = content;
     }
   }
   return *this;
@@ -132,7 +184,8 @@ void SimulatedWindowServer::loadWindows(const nlohmann::json& section) {
   for (std::size_t index = 0; index < section.size(); ++index) {
     const std::string path = "windows[" + std::to_string(index) + "]";
     const Json& entry = section[index];
-    expectObject(entry, path, {"windowNumber", "ownerPID", "layer", "bounds", "title", "desktopElement", "omit"});
+    expectObject(entry, path,
+                 {"windowNumber", "ownerPID", "layer", "bounds", "title", "desktopElement", "omit", "content"});
 
     std::vector<std::string> omitted;
     if (const auto omit = entry.find("omit"); omit != entry.end()) {
@@ -186,7 +239,9 @@ void SimulatedWindowServer::loadWindows(const nlohmann::json& section) {
     if (isOmitted("title")) {
       listed.title.reset();
     }
-    windows.push_back({std::move(listed), desktopElement});
+    const auto shown = entry.find("content");
+    windows.push_back({std::move(listed), desktopElement,
+                       shown == entry.end() ? SimulatedWindowContent{} : content(*shown, path + ".content")});
   }
   windows_ = std::move(windows);
 }

@@ -33,9 +33,21 @@ struct SimulatedDisplay {
   bool operator==(const SimulatedDisplay&) const = default;
 };
 
+// What a window shows when the simulated screen capture paints it: a fill
+// colour and lines of text from its top-left corner down.
+struct SimulatedWindowContent {
+  // B, G, R, A (alpha is ignored: windows are opaque); absent: the screen
+  // capture's own colour for the window's number.
+  std::optional<std::array<std::uint8_t, 4>> fill;
+  std::vector<std::string> text;  // UTF-8 lines, top to bottom
+  double textSize = 14;           // points; the glyphs scale with the display
+  bool operator==(const SimulatedWindowContent&) const = default;
+};
+
 struct SimulatedWindow {
   WindowListEntry entry;        // absent members are left out of the list entry
   bool desktopElement = false;  // wallpaper or desktop icons: listed only with desktop elements
+  SimulatedWindowContent content;
   bool operator==(const SimulatedWindow&) const = default;
 };
 
@@ -60,11 +72,15 @@ class SimulatedWindowServer final : public WindowServer {
   // Any identifier, listed or not; absent returns to the first display.
   SimulatedWindowServer& setMainDisplayID(std::optional<std::uint32_t> displayID);
   // Appends a window behind those already listed.
-  SimulatedWindowServer& addWindow(WindowListEntry entry, bool desktopElement = false);
+  SimulatedWindowServer& addWindow(WindowListEntry entry,
+                                   bool desktopElement = false,
+                                   SimulatedWindowContent content = {});
   // Replaces the whole list, front to back.
   SimulatedWindowServer& setWindows(std::vector<SimulatedWindow> windows);
   // Gives every listed window numbered `windowNumber` new bounds.
   SimulatedWindowServer& moveWindow(std::int64_t windowNumber, Rect bounds);
+  // Gives every listed window numbered `windowNumber` new content.
+  SimulatedWindowServer& setContent(std::int64_t windowNumber, SimulatedWindowContent content);
 
   const std::vector<SimulatedDisplay>& displays() const { return displays_; }
   const std::vector<SimulatedWindow>& windows() const { return windows_; }
