@@ -2,6 +2,7 @@
 #include "Sablekit/accessibility/AccessibilityAttributeSerialization.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "Sablekit/accessibility/AccessibilityValueSerializer.h"
 #include "Sablekit/accessibility/GraphemeTruncation.h"
@@ -62,14 +63,27 @@ bool isSecure(const AccessibilityRawAttributes& attributes) {
   return lowered.find("secure") != std::string::npos || lowered.find("password") != std::string::npos;
 }
 
-std::map<std::string, std::string> serializeAttributes(const AccessibilityRawAttributes& attributes, bool secure) {
+namespace {
+
+// Shared by both overloads; `Attributes` is const for copying, mutable for
+// moving string values out.
+template <class Attributes>
+std::map<std::string, std::string> serializeEach(Attributes& attributes, bool secure) {
   std::map<std::string, std::string> serialized;
-  for (const auto& [name, value] : attributes) {
+  for (auto& [name, value] : attributes) {
     if (secure &&
         std::find(secureFieldAttributes.begin(), secureFieldAttributes.end(), name) != secureFieldAttributes.end()) {
       continue;
     }
-    std::optional<std::string> text = serialize(value);
+    std::optional<std::string> text;
+    if constexpr (!std::is_const_v<Attributes>) {
+      if (auto* string = std::get_if<std::string>(&value.storage); string != nullptr) {
+        text = std::move(*string);  // the common case, without a copy
+      }
+    }
+    if (!text) {
+      text = serialize(value);
+    }
     if (!text || isMaskedPassword(*text)) {
       continue;
     }
@@ -79,6 +93,16 @@ std::map<std::string, std::string> serializeAttributes(const AccessibilityRawAtt
     serialized.insert_or_assign(std::string(name), std::move(*text));
   }
   return serialized;
+}
+
+}  // namespace
+
+std::map<std::string, std::string> serializeAttributes(const AccessibilityRawAttributes& attributes, bool secure) {
+  return serializeEach(attributes, secure);
+}
+
+std::map<std::string, std::string> serializeAttributes(AccessibilityRawAttributes&& attributes, bool secure) {
+  return serializeEach(attributes, secure);
 }
 
 std::int64_t serializedByteCount(const std::map<std::string, std::string>& attributes) {

@@ -35,6 +35,8 @@ bool isSecure(const AccessibilityRawAttributes& attributes);
 // skipped, so are values without a textual form and masked password text
 // (whatever the element); the rest are cut at 20,000 user-perceived characters.
 std::map<std::string, std::string> serializeAttributes(const AccessibilityRawAttributes& attributes, bool secure);
+// The same, taking the strings out of `attributes` instead of copying them.
+std::map<std::string, std::string> serializeAttributes(AccessibilityRawAttributes&& attributes, bool secure);
 
 // UTF-8 bytes of every name plus every value: what the walk's byte budget counts.
 std::int64_t serializedByteCount(const std::map<std::string, std::string>& attributes);

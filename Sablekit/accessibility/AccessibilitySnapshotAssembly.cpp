@@ -23,11 +23,12 @@ AccessibilitySnapshotResult emptySnapshot(const AccessibilitySnapshotSubject& su
 }  // namespace
 
 std::string searchableText(std::span<const IndexedAccessibilityNode> nodes) {
+  static const std::vector<std::string> names(searchableAttributes.begin(), searchableAttributes.end());
   std::string text;
   bool first = true;
   for (const auto& node : nodes) {
-    for (const std::string_view name : searchableAttributes) {
-      const auto found = node.result.attributes.find(std::string(name));
+    for (const std::string& name : names) {
+      const auto found = node.result.attributes.find(name);
       if (found == node.result.attributes.end() || found->second.empty()) {
         continue;
       }
@@ -62,6 +63,21 @@ AccessibilitySnapshotResult snapshotResult(const AccessibilitySnapshotSubject& s
     result.nodes.push_back(node.result);
   }
   result.searchableText = searchableText(nodes);
+  return result;
+}
+
+AccessibilitySnapshotResult snapshotResult(const AccessibilitySnapshotSubject& subject,
+                                           std::vector<IndexedAccessibilityNode>&& nodes,
+                                           AccessibilityExtractionMode mode,
+                                           bool partial) {
+  AccessibilitySnapshotResult result = emptySnapshot(subject, AccessibilitySnapshotStatus::success, partial);
+  result.rootHash = rootHash(nodes);
+  result.extractionMode = mode;
+  result.searchableText = searchableText(nodes);
+  result.nodes.reserve(nodes.size());
+  for (auto& node : nodes) {
+    result.nodes.push_back(std::move(node.result));
+  }
   return result;
 }
 

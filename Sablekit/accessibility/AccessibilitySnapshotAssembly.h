@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "Sablekit/accessibility/IndexedAccessibilityNode.h"
 #include "Sablekit/protocol/AccessibilitySnapshotResult.h"
@@ -31,6 +32,13 @@ std::optional<std::string> rootHash(std::span<const IndexedAccessibilityNode> no
 // buildTree and normalizeRelationships give them).
 AccessibilitySnapshotResult snapshotResult(const AccessibilitySnapshotSubject& subject,
                                            std::span<const IndexedAccessibilityNode> nodes,
+                                           AccessibilityExtractionMode mode,
+                                           bool partial);
+
+// The same, moving the node results out of `nodes` instead of copying them:
+// for a caller that keeps no nodes of its own.
+AccessibilitySnapshotResult snapshotResult(const AccessibilitySnapshotSubject& subject,
+                                           std::vector<IndexedAccessibilityNode>&& nodes,
                                            AccessibilityExtractionMode mode,
                                            bool partial);
 

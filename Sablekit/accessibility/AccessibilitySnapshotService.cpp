@@ -38,8 +38,8 @@ AccessibilitySnapshotResult AccessibilitySnapshotService::snapshot(const std::st
   if (!permissions_.accessibilityTrusted()) {
     return permissionUnavailableSnapshot(subject);
   }
-  const AccessibilityTreeBuild build = walk(bundleID, processID);
-  return snapshotResult(subject, build.nodes, AccessibilityExtractionMode::staticWalk, build.partial);
+  AccessibilityTreeBuild build = walk(bundleID, processID);
+  return snapshotResult(subject, std::move(build.nodes), AccessibilityExtractionMode::staticWalk, build.partial);
 }
 
 }  // namespace Sablekit

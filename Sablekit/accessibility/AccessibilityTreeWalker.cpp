@@ -114,8 +114,9 @@ AccessibilityTreeBuild AccessibilityTreeWalker::buildTree(const AccessibilityEle
       continue;
     }
 
-    const AccessibilityRawAttributes raw = readAttributes(entry.element);
-    auto attributes = serializeAttributes(raw, isSecure(raw));
+    AccessibilityRawAttributes raw = readAttributes(entry.element);
+    const bool secure = isSecure(raw);
+    auto attributes = serializeAttributes(std::move(raw), secure);
     const std::int64_t size = serializedByteCount(attributes);
     if (build.serializedBytes + size > maximumBytes) {
       build.partial = true;

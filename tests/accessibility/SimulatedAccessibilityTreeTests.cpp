@@ -42,6 +42,10 @@ TEST_F(SimulatedAccessibilityTreeTest, GeneratedTreesFillBreadthFirstAfterExisti
   EXPECT_EQ(std::get<std::string>(accessibility.storedValue(ids[4], "AXIdentifier")->storage), "item-5");
   EXPECT_TRUE(std::get<bool>(accessibility.storedValue(ids[6], "AXEnabled")->storage));
   EXPECT_THROW(accessibility.addGeneratedDescendants("app", {.count = 1, .fanOut = 0}), std::invalid_argument);
+
+  const auto more = accessibility.addGeneratedDescendants("app", {.count = 1});
+  EXPECT_EQ(more, std::vector<std::string>{"#app/8"});
+  EXPECT_EQ(childIDs("app").back(), "#app/8");
 }
 
 TEST_F(SimulatedAccessibilityTreeTest, BatchedReadsFailOrMiscountPerElement) {

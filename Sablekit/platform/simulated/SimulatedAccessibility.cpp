@@ -150,14 +150,17 @@ std::vector<std::string> SimulatedAccessibility::addGeneratedDescendants(const s
   const std::int32_t processID = element(rootID).processID;
   // Position 0 is the root, 1...count the generated elements; the children of
   // position p are fanOut * p + 1 ... fanOut * p + fanOut.
+  // Numbering continues across calls for the same root, so identifiers stay unique.
+  std::size_t& generatedBefore = generatedBelow_[rootID];
   std::vector<std::string> ids;
   ids.reserve(shape.count);
   for (std::size_t position = 1; position <= shape.count; ++position) {
-    ids.push_back("#" + rootID + "/" + std::to_string(position));
+    const std::string number = std::to_string(generatedBefore + position);
+    ids.push_back("#" + rootID + "/" + number);
     Element& created = addElementLocked(ids.back(), processID);
     created.attributes["AXRole"] = std::string("AXGroup");
-    created.attributes["AXTitle"] = "Item " + std::to_string(position);
-    created.attributes["AXIdentifier"] = "item-" + std::to_string(position);
+    created.attributes["AXTitle"] = "Item " + number;
+    created.attributes["AXIdentifier"] = "item-" + number;
     for (const auto& [name, value] : shape.attributes) {
       created.attributes[name] = value;
     }
@@ -174,6 +177,7 @@ std::vector<std::string> SimulatedAccessibility::addGeneratedDescendants(const s
       list.emplace_back(AccessibilityElementReference{makeHandle(ids[child - 1])});
     }
   }
+  generatedBefore += shape.count;
   return ids;
 }
 

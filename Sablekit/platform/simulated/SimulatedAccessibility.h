@@ -57,7 +57,7 @@ class SimulatedAccessibility final : public AccessibilityClient, public Accessib
   // one, filled breadth first, each with up to `fanOut` children. Every
   // generated element gets "AXRole" "AXGroup", "AXTitle" "Item <n>" and
   // "AXIdentifier" "item-<n>" (n counting from 1 in breadth-first order),
-  // then `attributes` on top.
+  // then `attributes` on top. Numbering continues across calls for one root.
   struct GeneratedTree {
     std::size_t count = 0;
     std::size_t fanOut = 10;
@@ -96,8 +96,8 @@ class SimulatedAccessibility final : public AccessibilityClient, public Accessib
   SimulatedAccessibility& removeElement(const std::string& elementID);
   SimulatedAccessibility& setBatchedReads(const std::string& elementID, BatchedReads answer);
   // Adds `shape.count` elements of the root's process below `rootID` and
-  // returns their identifiers in breadth-first order; an element that had
-  // children keeps them, the generated ones follow. Generated identifiers
+  // returns their identifiers in breadth-first order; the root keeps the
+  // children it had and the generated ones follow. Generated identifiers
   // start with "#", so they never clash with a scenario's own.
   std::vector<std::string> addGeneratedDescendants(const std::string& rootID, const GeneratedTree& shape);
 
@@ -202,6 +202,7 @@ class SimulatedAccessibility final : public AccessibilityClient, public Accessib
   std::vector<std::weak_ptr<ObserverLoop>> loops_;
   std::set<std::thread::id> observerThreads_;
   std::uint64_t observerCreations_ = 0;
+  std::map<std::string, std::size_t, std::less<>> generatedBelow_;  // generated elements per root so far
 };
 
 }  // namespace Sablekit
