@@ -1,8 +1,13 @@
+// The table of backends compiled into this build, default first.
 #include "Sablekit/platform/PlatformBackends.h"
 
+#include <algorithm>
 #include <array>
 
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
+#if SABLEKIT_WITH_X11
+#include "Sablekit/platform/x11/X11Desktop.h"
+#endif
 
 namespace Sablekit {
 
@@ -12,12 +17,31 @@ std::unique_ptr<Platform> createSimulatedDemo() {
   return SimulatedDesktop::demo();
 }
 
-constexpr std::array backends{
-    PlatformBackend{"simulated", "deterministic simulated desktop (built-in demo)", createSimulatedDemo},
+#if SABLEKIT_WITH_X11
+std::unique_ptr<Platform> createX11Desktop() {
+  return std::make_unique<X11Desktop>();
+}
+#endif
+
+constexpr std::array compiledIn {
+#if SABLEKIT_WITH_X11
+  PlatformBackend{"x11", "the X11 session named by $DISPLAY", createX11Desktop},
+#endif
+      PlatformBackend{"simulated", "deterministic simulated desktop (built-in demo)", createSimulatedDemo},
 };
 
-static_assert(std::string_view(SABLEKIT_DEFAULT_PLATFORM) == backends[0].name,
-              "the default platform must be compiled in and listed first");
+constexpr auto defaultPosition = std::find_if(compiledIn.begin(), compiledIn.end(), [](const PlatformBackend& backend) {
+  return backend.name == std::string_view(SABLEKIT_DEFAULT_PLATFORM);
+});
+static_assert(defaultPosition != compiledIn.end(), "the default platform must be compiled in");
+
+// The same table with the default moved to the front.
+constexpr auto backends = [] {
+  auto table = compiledIn;
+  const auto position = table.begin() + (defaultPosition - compiledIn.begin());
+  std::rotate(table.begin(), position, position + 1);
+  return table;
+}();
 
 }  // namespace
 

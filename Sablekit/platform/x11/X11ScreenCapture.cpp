@@ -1,0 +1,370 @@
+// Composing, reading back and scaling screenshots of one X monitor.
+#include "Sablekit/platform/x11/X11ScreenCapture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+
+#include <pixman.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <xcb/composite.h>
+#include <xcb/shm.h>
+#include <xcb/xfixes.h>
+
+#include "Sablekit/platform/x11/X11ClientList.h"
+
+namespace Sablekit {
+
+namespace {
+
+ScreenCaptureError noDisplay() {
+  return {"No X display is reachable."};
+}
+
+// Drops the errors of requests sent without waiting for them (a window
+// unmapped between listing and painting): nothing else reads this
+// connection's event queue, so they would pile up.
+void discardQueuedErrors(xcb_connection_t* connection) {
+  while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
+    std::free(event);
+  }
+}
+
+// The bits per pixel the server uses for images of `depth`; 0 when unknown.
+int bitsPerPixel(xcb_connection_t* connection, std::uint8_t depth) {
+  for (auto formats = xcb_setup_pixmap_formats_iterator(xcb_get_setup(connection)); formats.rem;
+       xcb_format_next(&formats)) {
+    if (formats.data->depth == depth) {
+      return formats.data->bits_per_pixel;
+    }
+  }
+  return 0;
+}
+
+// Copies 32-bit pixels (B, G, R, x in memory) into an opaque BGRA image.
+PixelImage opaqueImage(const std::uint8_t* pixels, std::int64_t width, std::int64_t height) {
+  PixelImage image{width, height, std::vector<std::uint8_t>(pixels, pixels + width * height * 4)};
+  for (std::size_t offset = 3; offset < image.bgra.size(); offset += 4) {
+    image.bgra[offset] = 0xff;
+  }
+  return image;
+}
+
+PixelImage scaled(const PixelImage& source, std::int64_t width, std::int64_t height) {
+  if (source.width == width && source.height == height) {
+    return source;
+  }
+  PixelImage target{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width * height * 4))};
+  pixman_image_t* from =
+      pixman_image_create_bits(PIXMAN_a8r8g8b8, static_cast<int>(source.width), static_cast<int>(source.height),
+                               reinterpret_cast<std::uint32_t*>(const_cast<std::uint8_t*>(source.bgra.data())),
+                               static_cast<int>(source.width * 4));
+  pixman_image_t* to =
+      pixman_image_create_bits(PIXMAN_a8r8g8b8, static_cast<int>(width), static_cast<int>(height),
+                               reinterpret_cast<std::uint32_t*>(target.bgra.data()), static_cast<int>(width * 4));
+  pixman_transform_t transform;
+  pixman_transform_init_scale(&transform,
+                              pixman_double_to_fixed(static_cast<double>(source.width) / static_cast<double>(width)),
+                              pixman_double_to_fixed(static_cast<double>(source.height) / static_cast<double>(height)));
+  pixman_image_set_transform(from, &transform);
+  pixman_image_set_filter(from, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+  pixman_image_set_repeat(from, PIXMAN_REPEAT_PAD);
+  pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, static_cast<int>(width),
+                           static_cast<int>(height));
+  pixman_image_unref(from);
+  pixman_image_unref(to);
+  return target;
+}
+
+}  // namespace
+
+// One window to paint: a child of the root, in root coordinates with its border.
+struct X11ScreenCapture::Layer {
+  xcb_window_t window = XCB_NONE;
+  Rect bounds;
+  xcb_visualid_t visual = XCB_NONE;
+  std::uint8_t depth = 0;
+};
+
+X11ScreenCapture::X11ScreenCapture(const X11Connection* connection) : connection_(connection) {
+  if (!connection_ || !connection_->hasComposite() || !connection_->hasRender()) {
+    return;
+  }
+  xcb_connection_t* raw = connection_->raw();
+  X11Reply<xcb_render_query_pict_formats_reply_t> formats(
+      xcb_render_query_pict_formats_reply(raw, xcb_render_query_pict_formats(raw), nullptr));
+  if (!formats) {
+    return;
+  }
+  for (auto screens = xcb_render_query_pict_formats_screens_iterator(formats.get()); screens.rem;
+       xcb_render_pictscreen_next(&screens)) {
+    for (auto depths = xcb_render_pictscreen_depths_iterator(screens.data); depths.rem;
+         xcb_render_pictdepth_next(&depths)) {
+      for (auto visuals = xcb_render_pictdepth_visuals_iterator(depths.data); visuals.rem;
+           xcb_render_pictvisual_next(&visuals)) {
+        formats_.emplace(visuals.data->visual, visuals.data->format);
+      }
+    }
+  }
+  const auto root = formats_.find(connection_->screen().root_visual);
+  if (root == formats_.end() || bitsPerPixel(raw, connection_->screen().root_depth) != 32) {
+    return;
+  }
+  rootFormat_ = root->second;
+  // Once and for good: every top-level window keeps an off-screen pixmap of
+  // its own while the screen still shows as before.
+  X11Reply<xcb_generic_error_t> error(xcb_request_check(
+      raw, xcb_composite_redirect_subwindows_checked(raw, connection_->root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
+  compositing_ = error == nullptr;
+}
+
+std::variant<ShareableContent, ScreenCaptureError> X11ScreenCapture::shareableContent() {
+  if (!connection_ || !connection_->healthy()) {
+    return noDisplay();
+  }
+  const auto monitors = connection_->monitors();
+  ShareableContent content;
+  for (const X11Monitor& monitor : monitors) {
+    content.displays.push_back({monitor.identifier, X11Connection::toGlobal(monitor.frame, monitors), 1.0});
+  }
+  std::unordered_set<std::int32_t> seen;
+  for (const X11Client& client : X11ClientList::read(*connection_)) {
+    content.windows.push_back({client.window, X11Connection::toGlobal(client.bounds, monitors)});
+    if (client.processID && seen.insert(*client.processID).second) {
+      content.applications.push_back({*client.processID});
+    }
+  }
+  return content;
+}
+
+std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::screenshot(
+    const CaptureFilter& filter,
+    const ScreenshotConfiguration& configuration) {
+  if (!connection_ || !connection_->healthy()) {
+    return noDisplay();
+  }
+  if (configuration.width <= 0 || configuration.height <= 0) {
+    return ScreenCaptureError{"The screenshot size is invalid."};
+  }
+  const auto monitors = connection_->monitors();
+  const auto monitor = std::find_if(monitors.begin(), monitors.end(), [&](const X11Monitor& candidate) {
+    return candidate.identifier == filter.display.displayID;
+  });
+  if (monitor == monitors.end()) {
+    return ScreenCaptureError{"The display is no longer connected."};
+  }
+  const Rect area = monitor->frame;
+  xcb_connection_t* raw = connection_->raw();
+
+  // Which client each child of the root holds.
+  const std::vector<X11Client> clients = X11ClientList::read(*connection_);
+  std::unordered_map<xcb_window_t, const X11Client*> clientOf;
+  for (const X11Client& client : clients) {
+    clientOf.emplace(client.topLevel, &client);
+  }
+  const std::set<std::uint32_t> excludedIDs(filter.excludedWindowIDs.begin(), filter.excludedWindowIDs.end());
+  std::set<std::int32_t> excludedProcesses;
+  for (const X11Client& client : clients) {
+    if (client.processID && (excludedIDs.contains(client.window) || excludedIDs.contains(client.topLevel))) {
+      excludedProcesses.insert(*client.processID);
+    }
+  }
+  const bool applicationOnly = filter.kind == CaptureFilter::Kind::displayIncludingApplication;
+
+  // The root's children bottom to top, each asked for its state at once.
+  X11Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(raw, xcb_query_tree(raw, connection_->root()), nullptr));
+  if (!tree) {
+    return ScreenCaptureError{"The window tree cannot be read."};
+  }
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  const int count = xcb_query_tree_children_length(tree.get());
+  std::vector<std::pair<xcb_get_window_attributes_cookie_t, xcb_get_geometry_cookie_t>> cookies;
+  for (int index = 0; index < count; ++index) {
+    cookies.emplace_back(xcb_get_window_attributes(raw, children[index]), xcb_get_geometry(raw, children[index]));
+  }
+  std::vector<Layer> layers;
+  bool leftOut = false;
+  for (int index = 0; index < count; ++index) {
+    X11Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(raw, cookies[static_cast<std::size_t>(index)].first, nullptr));
+    X11Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(raw, cookies[static_cast<std::size_t>(index)].second, nullptr));
+    if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
+        attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
+      continue;
+    }
+    const double border = 2.0 * geometry->border_width;
+    const Layer layer{children[index],
+                      {static_cast<double>(geometry->x), static_cast<double>(geometry->y), geometry->width + border,
+                       geometry->height + border},
+                      attributes->visual,
+                      geometry->depth};
+    if (!layer.bounds.intersects(area)) {
+      continue;
+    }
+    const auto client = clientOf.find(children[index]);
+    const X11Client* held = client == clientOf.end() ? nullptr : client->second;
+    // A window that is no client (a menu or tooltip) goes with its process:
+    // out when that process owns an excluded window or cannot be told.
+    const std::optional<std::int32_t> owner = held ? held->processID : connection_->processOf(children[index]);
+    bool allowed = false;
+    if (applicationOnly) {
+      allowed = owner == filter.includedProcessID;
+    } else if (held) {
+      allowed = !excludedIDs.contains(held->window) && !excludedIDs.contains(children[index]);
+    } else {
+      allowed = owner && !excludedProcesses.contains(*owner) && !excludedIDs.contains(children[index]);
+    }
+    if (allowed) {
+      layers.push_back(layer);
+    } else {
+      leftOut = true;
+    }
+  }
+
+  std::variant<PixelImage, ScreenCaptureError> captured;
+  if (!leftOut && !applicationOnly) {
+    captured = readBack(connection_->root(), area);  // nothing to cut: the screen as it is
+  } else if (!compositing_) {
+    return ScreenCaptureError{
+        "This X server cannot leave windows out of a capture (no Composite and Render extensions)."};
+  } else {
+    captured = compose(area, layers);
+  }
+  if (auto* image = std::get_if<PixelImage>(&captured)) {
+    if (configuration.showsCursor) {
+      drawCursor(*image, area);
+    }
+    return scaled(*image, configuration.width, configuration.height);
+  }
+  return captured;
+}
+
+std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::compose(const Rect& monitor,
+                                                                       const std::vector<Layer>& layers) {
+  xcb_connection_t* raw = connection_->raw();
+  const auto width = static_cast<std::uint16_t>(monitor.width);
+  const auto height = static_cast<std::uint16_t>(monitor.height);
+  const xcb_pixmap_t canvas = xcb_generate_id(raw);
+  xcb_create_pixmap(raw, connection_->screen().root_depth, canvas, connection_->root(), width, height);
+  const xcb_render_picture_t target = xcb_generate_id(raw);
+  xcb_render_create_picture(raw, target, canvas, rootFormat_, 0, nullptr);
+
+  // The desktop background: the wallpaper pixmap when one is published, else black.
+  const xcb_rectangle_t whole{0, 0, width, height};
+  xcb_render_fill_rectangles(raw, XCB_RENDER_PICT_OP_SRC, target, {0, 0, 0, 0xffff}, 1, &whole);
+  const auto wallpaper = connection_->property32(connection_->root(), connection_->atoms().xrootpmapID);
+  if (!wallpaper.empty() && wallpaper.front() != XCB_NONE) {
+    const xcb_render_picture_t source = xcb_generate_id(raw);
+    xcb_render_create_picture(raw, source, wallpaper.front(), rootFormat_, 0, nullptr);
+    xcb_render_composite(raw, XCB_RENDER_PICT_OP_SRC, source, XCB_NONE, target, static_cast<std::int16_t>(monitor.x),
+                         static_cast<std::int16_t>(monitor.y), 0, 0, 0, 0, width, height);
+    xcb_render_free_picture(raw, source);
+  }
+
+  for (const Layer& layer : layers) {
+    const auto format = formats_.find(layer.visual);
+    if (format == formats_.end()) {
+      continue;  // a visual Render cannot describe: the window stays out
+    }
+    const xcb_pixmap_t contents = xcb_generate_id(raw);
+    xcb_composite_name_window_pixmap(raw, layer.window, contents);
+    const xcb_render_picture_t source = xcb_generate_id(raw);
+    xcb_render_create_picture(raw, source, contents, format->second, 0, nullptr);
+    // Windows with an alpha channel are blended; the others cover what is below.
+    const std::uint8_t op = layer.depth == 32 ? XCB_RENDER_PICT_OP_OVER : XCB_RENDER_PICT_OP_SRC;
+    xcb_render_composite(
+        raw, op, source, XCB_NONE, target, 0, 0, 0, 0, static_cast<std::int16_t>(layer.bounds.x - monitor.x),
+        static_cast<std::int16_t>(layer.bounds.y - monitor.y), static_cast<std::uint16_t>(layer.bounds.width),
+        static_cast<std::uint16_t>(layer.bounds.height));
+    xcb_render_free_picture(raw, source);
+    xcb_free_pixmap(raw, contents);
+  }
+  auto image = readBack(canvas, {0, 0, monitor.width, monitor.height});
+  xcb_render_free_picture(raw, target);
+  xcb_free_pixmap(raw, canvas);
+  xcb_flush(raw);
+  discardQueuedErrors(raw);
+  return image;
+}
+
+std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::readBack(xcb_drawable_t drawable, const Rect& area) {
+  xcb_connection_t* raw = connection_->raw();
+  const auto x = static_cast<std::int16_t>(area.x);
+  const auto y = static_cast<std::int16_t>(area.y);
+  const auto width = static_cast<std::uint16_t>(area.width);
+  const auto height = static_cast<std::uint16_t>(area.height);
+  const std::size_t size = std::size_t{width} * height * 4;
+  if (bitsPerPixel(raw, connection_->screen().root_depth) != 32) {
+    return ScreenCaptureError{"The X server's pixel format is not supported."};
+  }
+
+  if (connection_->hasShm()) {
+    const int segmentID = ::shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+    if (segmentID >= 0) {
+      void* memory = ::shmat(segmentID, nullptr, 0);
+      std::optional<PixelImage> image;
+      if (memory != reinterpret_cast<void*>(-1)) {
+        const xcb_shm_seg_t segment = xcb_generate_id(raw);
+        X11Reply<xcb_generic_error_t> attachError(
+            xcb_request_check(raw, xcb_shm_attach_checked(raw, segment, static_cast<std::uint32_t>(segmentID), 0)));
+        if (!attachError) {
+          X11Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+              raw, xcb_shm_get_image(raw, drawable, x, y, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
+              nullptr));
+          if (reply) {
+            image = opaqueImage(static_cast<const std::uint8_t*>(memory), width, height);
+          }
+          xcb_shm_detach(raw, segment);
+        }
+        ::shmdt(memory);
+      }
+      ::shmctl(segmentID, IPC_RMID, nullptr);
+      if (image) {
+        return std::move(*image);
+      }
+    }
+  }
+  // Without shared memory (another machine, another IPC namespace): through the socket.
+  X11Reply<xcb_generic_error_t> error;
+  xcb_generic_error_t* rawError = nullptr;
+  X11Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+      raw, xcb_get_image(raw, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, x, y, width, height, ~0u), &rawError));
+  error.reset(rawError);
+  if (!reply || static_cast<std::size_t>(xcb_get_image_data_length(reply.get())) < size) {
+    return ScreenCaptureError{"The screen image cannot be read from the X server."};
+  }
+  return opaqueImage(xcb_get_image_data(reply.get()), width, height);
+}
+
+void X11ScreenCapture::drawCursor(PixelImage& image, const Rect& monitor) {
+  if (!connection_->hasXFixes()) {
+    return;
+  }
+  xcb_connection_t* raw = connection_->raw();
+  X11Reply<xcb_xfixes_get_cursor_image_reply_t> cursor(
+      xcb_xfixes_get_cursor_image_reply(raw, xcb_xfixes_get_cursor_image(raw), nullptr));
+  if (!cursor || cursor->width == 0 || cursor->height == 0) {
+    return;
+  }
+  // The cursor's pixels are premultiplied ARGB, as pixman's a8r8g8b8 is.
+  pixman_image_t* source =
+      pixman_image_create_bits(PIXMAN_a8r8g8b8, cursor->width, cursor->height,
+                               xcb_xfixes_get_cursor_image_cursor_image(cursor.get()), cursor->width * 4);
+  pixman_image_t* target =
+      pixman_image_create_bits(PIXMAN_a8r8g8b8, static_cast<int>(image.width), static_cast<int>(image.height),
+                               reinterpret_cast<std::uint32_t*>(image.bgra.data()), static_cast<int>(image.width * 4));
+  const int left = cursor->x - cursor->xhot - static_cast<int>(monitor.x);
+  const int top = cursor->y - cursor->yhot - static_cast<int>(monitor.y);
+  pixman_image_composite32(PIXMAN_OP_OVER, source, nullptr, target, 0, 0, 0, 0, left, top, cursor->width,
+                           cursor->height);
+  pixman_image_unref(source);
+  pixman_image_unref(target);
+}
+
+}  // namespace Sablekit
