@@ -28,7 +28,8 @@ int statusCode(int status) {
 RunningChild::RunningChild(const std::string& program,
                            const std::vector<std::string>& arguments,
                            const std::map<std::string, std::string>& environment,
-                           const std::optional<std::string>& standardErrorPath) {
+                           const std::optional<std::string>& standardErrorPath,
+                           bool outputReaderGone) {
   std::signal(SIGPIPE, SIG_IGN);
   int in[2], out[2];
   if (::pipe2(in, O_CLOEXEC) != 0) {
@@ -72,13 +73,20 @@ RunningChild::RunningChild(const std::string& program,
   if (standardErrorPath) {
     posix_spawn_file_actions_addopen(&actions, 2, standardErrorPath->c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   }
+  if (outputReaderGone) {
+    // Before the start, so that not even the child's first write finds a reader.
+    ::close(out[0]);
+    out[0] = -1;
+  }
   const int spawned = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(in[0]);
   ::close(out[1]);
   if (spawned != 0) {
     ::close(in[1]);
-    ::close(out[0]);
+    if (out[0] >= 0) {
+      ::close(out[0]);
+    }
     throw std::runtime_error("cannot start " + program + ": " + std::strerror(spawned));
   }
   input_ = in[1];
@@ -162,6 +170,14 @@ void RunningChild::closeInput() {
     ::close(input_);
     input_ = -1;
   }
+}
+
+void RunningChild::closeOutput() {
+  if (output_ >= 0) {
+    ::close(output_);
+    output_ = -1;
+  }
+  buffered_.clear();
 }
 
 bool RunningChild::hasExited() {

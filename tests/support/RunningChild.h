@@ -17,11 +17,15 @@ class RunningChild {
   // Starts `program` with `arguments` and the test's environment, with the
   // variables in `environment` set (replacing inherited values). Standard
   // error is inherited, or written to the file `standardErrorPath` when one
-  // is given. Throws std::runtime_error when it cannot start.
+  // is given. With `outputReaderGone` the test's end of the child's standard
+  // output is closed before the child starts, as if its parent never read:
+  // every write of the child fails with a broken pipe. Throws
+  // std::runtime_error when it cannot start.
   RunningChild(const std::string& program,
                const std::vector<std::string>& arguments,
                const std::map<std::string, std::string>& environment = {},
-               const std::optional<std::string>& standardErrorPath = std::nullopt);
+               const std::optional<std::string>& standardErrorPath = std::nullopt,
+               bool outputReaderGone = false);
   // Closes the pipes; a child still running is killed and reaped.
   ~RunningChild();
   RunningChild(const RunningChild&) = delete;
@@ -37,6 +41,10 @@ class RunningChild {
   void write(const std::string& bytes);
   // Closes the child's standard input, as a parent going away does.
   void closeInput();
+  // Closes the test's end of the child's standard output, as a parent that
+  // stops reading does; output not read yet is lost, readLine() answers
+  // absent from now on, and every later write of the child fails.
+  void closeOutput();
 
   // Whether the child has ended, without waiting.
   bool hasExited();
