@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The main job: installs the dependencies, builds, and runs Vistrel on its
-# embedded default desktop, feeding it a short conversation and printing the
-# answers.
+# The main job: installs the dependencies, builds, and runs the capture host
+# on the built-in simulated demo desktop (vistrel-sim; build/bin/Vistrel
+# itself runs on the X11 session of $DISPLAY), feeding it a short
+# conversation and printing the answers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -17,8 +18,8 @@ conversation=(
   '{"id":6,"method":"automation.probe","params":{"automationTarget":"Finder"}}'
   '{"id":7,"method":"automation.reset"}'
 )
-# One Vistrel serves the whole conversation, one answer per request, in order.
+# One host serves the whole conversation, one answer per request, in order.
 requests=$(mktemp)
 trap 'rm -f "$requests"' EXIT
 printf '%s\n' "${conversation[@]}" > "$requests"
-paste -d '\n' <(sed 's/^/>> /' "$requests") <(build/bin/Vistrel < "$requests" | sed 's/^/<< /')
+paste -d '\n' <(sed 's/^/>> /' "$requests") <(build/bin/vistrel-sim < "$requests" | sed 's/^/<< /')
