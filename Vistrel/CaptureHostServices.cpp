@@ -26,6 +26,14 @@ CaptureHostServices::CaptureHostServices(Platform& platform)
                            platform.workspace(),
                            platform.processIdentity(),
                            platform.permissions(),
-                           platform.clock()) {}
+                           platform.clock()),
+      observerCoordinator_(platform.accessibilityObservers(),
+                           platform.accessibility(),
+                           platform.permissions(),
+                           platform.clock()),
+      snapshotService_(platform.accessibility(), platform.permissions(), platform.clock()),
+      snapshotCache_(snapshotService_, observerCoordinator_, platform.permissions(), platform.clock()),
+      ocrService_(platform.textRecognizer(), true),
+      captureFrameService_(captureProbeService_, ocrService_, snapshotCache_, platform.imageEncoder()) {}
 
 }  // namespace Sablekit

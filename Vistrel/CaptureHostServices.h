@@ -3,7 +3,11 @@
 // references the request loop uses.
 #pragma once
 
+#include "Sablekit/accessibility/AccessibilityObserverCoordinator.h"
+#include "Sablekit/accessibility/AccessibilitySnapshotCache.h"
+#include "Sablekit/accessibility/AccessibilitySnapshotService.h"
 #include "Sablekit/accessibility/AccessibilityWakeService.h"
+#include "Sablekit/capture/CaptureFrameService.h"
 #include "Sablekit/capture/CaptureProbeService.h"
 #include "Sablekit/context/AutomationPermissionProbeService.h"
 #include "Sablekit/context/FinderContextService.h"
@@ -11,6 +15,7 @@
 #include "Sablekit/context/automation/BrowserAutomationProbeCoordinator.h"
 #include "Sablekit/context/automation/BrowserURLReadHealthMonitor.h"
 #include "Sablekit/context/browser/BrowserContextService.h"
+#include "Sablekit/ocr/OCRService.h"
 #include "Sablekit/platform/Platform.h"
 
 namespace Sablekit {
@@ -24,6 +29,7 @@ class CaptureHostServices {
   CaptureHostServices& operator=(const CaptureHostServices&) = delete;
 
   CaptureProbeService& captureProbeService() { return captureProbeService_; }
+  CaptureFrameService& captureFrameService() { return captureFrameService_; }
 
  private:
   // Declared, and so built, in the order each depends on the ones before.
@@ -35,6 +41,11 @@ class CaptureHostServices {
   AccessibilityWakeService accessibilityWakeService_;
   AutomationPermissionProbeService automationPermissionProbeService_;
   CaptureProbeService captureProbeService_;
+  AccessibilityObserverCoordinator observerCoordinator_;
+  AccessibilitySnapshotService snapshotService_;
+  AccessibilitySnapshotCache snapshotCache_;
+  OCRService ocrService_;
+  CaptureFrameService captureFrameService_;
 };
 
 }  // namespace Sablekit

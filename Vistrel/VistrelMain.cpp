@@ -8,7 +8,8 @@ namespace Sablekit {
 
 namespace {
 
-HostResult dispatch(CaptureProbeService& service, const HostRequest& request) {
+HostResult dispatch(CaptureHostServices& services, const HostRequest& request) {
+  CaptureProbeService& service = services.captureProbeService();
   if (request.method == "health") {
     return service.health();
   }
@@ -16,7 +17,7 @@ HostResult dispatch(CaptureProbeService& service, const HostRequest& request) {
     return service.probe(request.params);
   }
   if (request.method == "capture.frame") {
-    throw CaptureHostError::captureFailed("Frame capture is not available in this build");
+    return services.captureFrameService().captureFrame(request.params);
   }
   if (request.method == "automation.reset") {
     service.resetAutomationState();
@@ -34,10 +35,10 @@ HostResponse undecodable(std::string message) {
 
 }  // namespace
 
-HostResponse VistrelMain::respond(CaptureProbeService& service, std::string_view line) {
+HostResponse VistrelMain::respond(CaptureHostServices& services, std::string_view line) {
   try {
     const HostRequest request = HostRequest::decodeLine(line);
-    return HostResponse(request.id, dispatch(service, request));
+    return HostResponse(request.id, dispatch(services, request));
   } catch (const CaptureHostError& error) {
     // The id comes from decoding the line again, as the parent expects.
     std::int64_t id = 0;
@@ -56,7 +57,7 @@ HostResponse VistrelMain::respond(CaptureProbeService& service, std::string_view
 int VistrelMain::main(Platform& platform, Streams streams, const ResponseEncoder& encoder) {
   CaptureHostServices services(platform);
   while (const std::optional<std::string> line = streams.input.readLine()) {
-    const HostResponse response = respond(services.captureProbeService(), *line);
+    const HostResponse response = respond(services, *line);
     std::string encoded;
     try {
       encoded = encoder(response);

@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "Sablekit/capture/CaptureProbeService.h"
 #include "Sablekit/platform/Platform.h"
 #include "Sablekit/platform/StandardStreams.h"
 #include "Sablekit/protocol/HostResponse.h"
+#include "Vistrel/CaptureHostServices.h"
 
 namespace Sablekit {
 
@@ -30,7 +30,7 @@ class VistrelMain {
   static int main(Platform& platform, Streams streams, const ResponseEncoder& encoder = encodeResponse);
 
   // The response to one request line. Never throws.
-  static HostResponse respond(CaptureProbeService& service, std::string_view line);
+  static HostResponse respond(CaptureHostServices& services, std::string_view line);
 
   static constexpr std::string_view encodingFailureDiagnostic = "Failed to encode host response\n";
 };

@@ -7,12 +7,13 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   nlohmann-json3-dev libicu-dev libssl-dev liburiparser-dev uuid-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libheif-dev libtesseract-dev tesseract-ocr-eng
+  libheif-dev libheif-examples libtesseract-dev tesseract-ocr-eng python3
   libpixman-1-dev libfreetype-dev fonts-dejavu-core
   libxcb1-dev libxcb-randr0-dev libxcb-res0-dev libxcb-xinput-dev libxcb-xtest0-dev
   libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-shm0-dev
   libxcb-composite0-dev libxcb-xfixes0-dev libxkbcommon-x11-dev
   xvfb xauth xdotool x11-utils openbox
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

@@ -14,8 +14,6 @@ namespace Sablekit {
 
 namespace {
 
-constexpr std::string_view finderBundleID = "com.apple.finder";
-
 // Pixels along one side of the display: truncated, at least 1.
 std::int64_t pixelExtent(double points, double scale) {
   const double pixels = points * scale;
@@ -241,7 +239,7 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
     contextURL = read.pageURL;
     normalizedDomain = std::move(domain);
     browserContext = std::move(read);
-  } else if (!inactive && CapturePrivacyPolicy::normalize(focused.bundleID.value_or("")) == finderBundleID) {
+  } else if (!inactive && CapturePrivacyPolicy::normalize(focused.bundleID.value_or("")) == ApplicationCapabilityRegistry::finderBundleID) {
     const bool allowAutomation = parameters && parameters->allowsFinderAutomation();
     finderContext = finderContextService_.read(focused.title, allowAutomation);
     contextURL = finderContext->folderURL;
@@ -365,8 +363,8 @@ CaptureProbeResult CaptureProbeService::makeCaptureResult(const CaptureOutcome& 
   };
   if (outcome.inactive) {
     // A capture taken while the user is away reveals no application, window or context.
-    result.focusedBundleID = std::string(finderBundleID);
-    result.focusedApplicationName = "Finder";
+    result.focusedBundleID = std::string(neutralBundleID);
+    result.focusedApplicationName = std::string(neutralApplicationName);
     result.inactive = true;
     result.contextLevel = "identityOnly";
     result.accessibilityWake = AccessibilityWakeResult{

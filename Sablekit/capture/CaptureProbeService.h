@@ -12,6 +12,7 @@
 #include "Sablekit/accessibility/AccessibilityWakeService.h"
 #include "Sablekit/capture/CapturePrivacyPolicy.h"
 #include "Sablekit/capture/WindowInventory.h"
+#include "Sablekit/context/ApplicationCapabilityRegistry.h"
 #include "Sablekit/context/AutomationPermissionProbeService.h"
 #include "Sablekit/context/FinderContextService.h"
 #include "Sablekit/context/browser/BrowserContextService.h"
@@ -66,6 +67,9 @@ class CaptureProbeService {
   // entries of the request and only within these UTF-8 byte lengths.
   static constexpr std::size_t parentTitleEntryLimit = 32;
   static constexpr std::size_t parentTitleMaximumBytes = 500;
+  // The identity an inactive capture reports instead of the real one.
+  static constexpr std::string_view neutralBundleID = ApplicationCapabilityRegistry::finderBundleID;
+  static constexpr std::string_view neutralApplicationName = "Finder";
 
   // Every reference must outlive the service.
   CaptureProbeService(BrowserContextService& browserContextService,

@@ -4,14 +4,17 @@
 #pragma once
 
 #include "Sablekit/platform/AccessibilityClient.h"
+#include "Sablekit/platform/AccessibilityObservers.h"
 #include "Sablekit/platform/AccessibilityPrompt.h"
 #include "Sablekit/platform/Clock.h"
+#include "Sablekit/platform/ImageEncoder.h"
 #include "Sablekit/platform/Keyboard.h"
 #include "Sablekit/platform/PermissionChecks.h"
 #include "Sablekit/platform/PlatformCapabilities.h"
 #include "Sablekit/platform/ProcessIdentity.h"
 #include "Sablekit/platform/ScreenCapture.h"
 #include "Sablekit/platform/ScriptRunner.h"
+#include "Sablekit/platform/TextRecognizer.h"
 #include "Sablekit/platform/TimerScheduler.h"
 #include "Sablekit/platform/WindowServer.h"
 #include "Sablekit/platform/Workspace.h"
@@ -33,9 +36,12 @@ class Platform {
   virtual Workspace& workspace() = 0;
   virtual ScriptRunner& scripting() = 0;
   virtual AccessibilityClient& accessibility() = 0;
+  virtual AccessibilityObservers& accessibilityObservers() = 0;
   virtual AccessibilityPrompt& accessibilityPrompt() = 0;
   virtual Keyboard& keyboard() = 0;
   virtual ScreenCapture& screenCapture() = 0;
+  virtual TextRecognizer& textRecognizer() = 0;
+  virtual ImageEncoder& imageEncoder() = 0;
 };
 
 }  // namespace Sablekit

@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "Sablekit/protocol/AutomationProbeResult.h"
+#include "Sablekit/protocol/CaptureFrameResult.h"
 #include "Sablekit/protocol/CaptureProbeResult.h"
 #include "Sablekit/protocol/HostErrorPayload.h"
 #include "Sablekit/protocol/HostHealth.h"
@@ -15,7 +16,7 @@
 namespace Sablekit {
 
 // Written untagged: the result key holds the carried record's own object.
-using HostResult = std::variant<HostHealth, CaptureProbeResult, AutomationProbeResult>;
+using HostResult = std::variant<HostHealth, CaptureProbeResult, CaptureFrameResult, AutomationProbeResult>;
 
 class HostResponse {
  public:

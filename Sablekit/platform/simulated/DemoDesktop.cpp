@@ -20,13 +20,14 @@ std::string_view SimulatedDesktop::demoScenario() {
   "clock": {"startMilliseconds": 1767225600000},
   "process": {"parentProcessID": 300},
   "permissions": {"screenRecording": true, "accessibilityTrusted": true},
+  "textRecognition": {"engine": "tesseract"},
   "displays": [
     {"displayID": 1, "frame": {"x": 0, "y": 0, "width": 1512, "height": 982}, "pixelsPerPoint": 2}
   ],
   "windows": [
     {"windowNumber": 301, "ownerPID": 501, "bounds": {"x": 300, "y": 210, "width": 760, "height": 520},
      "title": "notes.txt",
-     "content": {"fill": "#fbfaf6", "text": [
+     "content": {"fill": "#fbfaf6", "textSize": 22, "text": [
        "notes.txt",
        "fn capture(display: Display) -> Frame {",
        "    let windows = inventory.visible(display);",
@@ -37,7 +38,7 @@ std::string_view SimulatedDesktop::demoScenario() {
        "TODO: measure the pipeline against memcpy"]}},
     {"windowNumber": 402, "ownerPID": 612, "bounds": {"x": 30, "y": 30, "width": 1080, "height": 720},
      "title": "Today's news — Mozilla Firefox",
-     "content": {"fill": "#ffffff", "text": [
+     "content": {"fill": "#ffffff", "textSize": 22, "text": [
        "https://news.example.org/today",
        "Today's news",
        "Harbour bridge reopens after repairs",
@@ -45,27 +46,27 @@ std::string_view SimulatedDesktop::demoScenario() {
        "Weather: light rain turning to sunshine"]}},
     {"windowNumber": 902, "ownerPID": 300, "bounds": {"x": 1140, "y": 30, "width": 350, "height": 200},
      "title": "Orvane Assistant",
-     "content": {"fill": "#fff8e6", "text": ["Orvane Assistant", "Watching notes.txt", "Press both Command keys"]}},
+     "content": {"fill": "#fff8e6", "textSize": 22, "text": ["Orvane Assistant", "Watching notes.txt", "Press both Command keys"]}},
     {"windowNumber": 702, "ownerPID": 640, "bounds": {"x": 1140, "y": 250, "width": 350, "height": 280},
      "title": "design (Channel) - Acme - Slack",
-     "content": {"fill": "#f4ede4", "text": ["# design", "Maya: mockups are ready", "Tomas: ship on Friday", "Priya: lunch order?"]}},
+     "content": {"fill": "#f4ede4", "textSize": 22, "text": ["# design", "Maya: mockups are ready", "Tomas: ship on Friday", "Priya: lunch order?"]}},
     {"windowNumber": 651, "ownerPID": 630, "bounds": {"x": 1140, "y": 550, "width": 350, "height": 260},
      "title": "1Password — Personal",
-     "content": {"fill": "#e8f0fb", "text": ["1Password", "Personal vault", "Harbour Bank login", "Password: amber-otter-42"]}},
+     "content": {"fill": "#e8f0fb", "textSize": 22, "text": ["1Password", "Personal vault", "Harbour Bank login", "Password: amber-otter-42"]}},
     {"windowNumber": 403, "ownerPID": 612, "bounds": {"x": 620, "y": 770, "width": 500, "height": 200},
      "title": "Clinic appointments — Mozilla Firefox Private Browsing",
-     "content": {"fill": "#f1e9fb", "text": ["Private Browsing", "https://clinic.example.net/booking",
+     "content": {"fill": "#f1e9fb", "textSize": 22, "text": ["Private Browsing", "https://clinic.example.net/booking",
                                              "Appointment confirmed", "Dermatology, Tuesday 09:40"]}},
     {"windowNumber": 801, "ownerPID": 400, "bounds": {"x": 20, "y": 770, "width": 580, "height": 200},
      "title": "Documents",
-     "content": {"fill": "#f6f6f6", "text": ["Documents", "Quarterly report.pdf", "Holiday photos",
+     "content": {"fill": "#f6f6f6", "textSize": 22, "text": ["Documents", "Quarterly report.pdf", "Holiday photos",
                                              "Garden plan.numbers"]}},
     {"windowNumber": 901, "ownerPID": 300, "bounds": {"x": 1140, "y": 830, "width": 350, "height": 140},
      "title": "Orvane",
-     "content": {"fill": "#fffdf2", "text": ["Orvane", "Today: 3 captures, 2 cut out"]}},
+     "content": {"fill": "#fffdf2", "textSize": 22, "text": ["Orvane", "Today: 3 captures, 2 cut out"]}},
     {"windowNumber": 12, "ownerPID": 400, "layer": -2147483603,
      "bounds": {"x": 0, "y": 0, "width": 1512, "height": 982},
-     "content": {"fill": "#2f5d8a", "text": ["Macintosh HD"]}}
+     "content": {"fill": "#2f5d8a", "textSize": 22, "text": ["Macintosh HD"]}}
   ],
   "applications": [
     {"processID": 300, "bundleID": "app.orvane.Orvane", "localizedName": "Orvane",

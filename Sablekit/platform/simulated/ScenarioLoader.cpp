@@ -60,6 +60,25 @@ void loadFaults(const Json& section, SimulatedDesktop& desktop) {
   }
 }
 
+// "engine": "tesseract" reads the screenshots for real; every other key
+// scripts the simulated recogniser.
+void loadTextRecognition(const Json& section, SimulatedDesktop& desktop) {
+  const std::string path(SimulatedTextRecognizer::scenarioSection);
+  if (!section.is_object()) {
+    fail(path, "expected an object");
+  }
+  Json scripted = section;
+  if (const auto engine = stringAt(section, path, "engine")) {
+    if (*engine == "tesseract") {
+      desktop.useRealTextRecognizer();
+    } else if (*engine != "scripted") {
+      fail(path + ".engine", "expected \"scripted\" or \"tesseract\"");
+    }
+    scripted.erase("engine");
+  }
+  desktop.simulatedTextRecognizer().loadScenario(scripted);
+}
+
 using SectionLoader = std::function<void(std::string_view name, const Json&, SimulatedDesktop&)>;
 
 // Every section of the format and who reads it.
@@ -77,6 +96,8 @@ const std::map<std::string, SectionLoader, std::less<>>& sectionLoaders() {
          [](std::string_view, const Json& s, SimulatedDesktop& d) { d.simulatedAccessibility().loadScenario(s); }},
         {"keyboard",
          [](std::string_view, const Json& s, SimulatedDesktop& d) { d.simulatedKeyboard().loadScenario(s); }},
+        {std::string(SimulatedTextRecognizer::scenarioSection),
+         [](std::string_view, const Json& s, SimulatedDesktop& d) { loadTextRecognition(s, d); }},
         {std::string(SimulatedScreenCapture::scenarioSection),
          [](std::string_view, const Json& s, SimulatedDesktop& d) { d.simulatedScreenCapture().loadScenario(s); }},
     };

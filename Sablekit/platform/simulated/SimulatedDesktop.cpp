@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "Sablekit/platform/simulated/ScenarioLoader.h"
+#include "Sablekit/platform/tesseract/TesseractTextRecognizer.h"
 
 namespace Sablekit {
 
@@ -62,6 +63,20 @@ std::int32_t SimulatedDesktop::parentProcessID() const {
 
 bool SimulatedDesktop::screenRecordingPreflight() {
   return !faults_.take(SimulatedOperation::screenRecordingPreflight) && screenRecordingGranted_;
+}
+
+SimulatedDesktop& SimulatedDesktop::useRealTextRecognizer() {
+  if (!realTextRecognizer_) {
+    realTextRecognizer_ = std::make_unique<TesseractTextRecognizer>();
+  }
+  return *this;
+}
+
+TextRecognizer& SimulatedDesktop::textRecognizer() {
+  if (realTextRecognizer_) {
+    return *realTextRecognizer_;
+  }
+  return textRecognizer_;
 }
 
 bool SimulatedDesktop::accessibilityTrusted() {

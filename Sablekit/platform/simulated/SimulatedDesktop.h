@@ -19,9 +19,11 @@
 #include "Sablekit/platform/simulated/SimulatedAccessibility.h"
 #include "Sablekit/platform/simulated/SimulatedAccessibilityPrompt.h"
 #include "Sablekit/platform/simulated/SimulatedClock.h"
+#include "Sablekit/platform/simulated/SimulatedImageEncoder.h"
 #include "Sablekit/platform/simulated/SimulatedKeyboard.h"
 #include "Sablekit/platform/simulated/SimulatedScreenCapture.h"
 #include "Sablekit/platform/simulated/SimulatedScripting.h"
+#include "Sablekit/platform/simulated/SimulatedTextRecognizer.h"
 #include "Sablekit/platform/simulated/SimulatedWindowServer.h"
 #include "Sablekit/platform/simulated/SimulatedWorkspace.h"
 
@@ -68,6 +70,12 @@ class SimulatedDesktop final : public Platform, private ProcessIdentity, private
   SimulatedAccessibilityPrompt& simulatedAccessibilityPrompt() { return accessibilityPrompt_; }
   SimulatedKeyboard& simulatedKeyboard() { return keyboard_; }
   SimulatedScreenCapture& simulatedScreenCapture() { return screenCapture_; }
+  SimulatedTextRecognizer& simulatedTextRecognizer() { return textRecognizer_; }
+  SimulatedImageEncoder& simulatedImageEncoder() { return imageEncoder_; }
+
+  // From now on the screenshots are read by the real text recogniser
+  // (Tesseract) instead of the scripted one.
+  SimulatedDesktop& useRealTextRecognizer();
 
   // Platform
   const PlatformCapabilities& capabilities() const override { return capabilities_; }
@@ -79,9 +87,12 @@ class SimulatedDesktop final : public Platform, private ProcessIdentity, private
   Workspace& workspace() override { return workspace_; }
   ScriptRunner& scripting() override { return scripting_; }
   AccessibilityClient& accessibility() override { return accessibility_; }
+  AccessibilityObservers& accessibilityObservers() override { return accessibility_; }
   AccessibilityPrompt& accessibilityPrompt() override { return accessibilityPrompt_; }
   Keyboard& keyboard() override { return keyboard_; }
   ScreenCapture& screenCapture() override { return screenCapture_; }
+  TextRecognizer& textRecognizer() override;
+  ImageEncoder& imageEncoder() override { return imageEncoder_; }
 
  private:
   // ProcessIdentity
@@ -101,6 +112,9 @@ class SimulatedDesktop final : public Platform, private ProcessIdentity, private
   SimulatedAccessibilityPrompt accessibilityPrompt_;
   SimulatedKeyboard keyboard_;
   SimulatedScreenCapture screenCapture_{faults_, windowServer_, workspace_};
+  SimulatedTextRecognizer textRecognizer_{faults_};
+  std::unique_ptr<TextRecognizer> realTextRecognizer_;
+  SimulatedImageEncoder imageEncoder_{faults_};
   PosixProcessIdentity realProcess_;
   std::optional<std::int32_t> processID_;
   std::optional<std::int32_t> parentProcessID_;
