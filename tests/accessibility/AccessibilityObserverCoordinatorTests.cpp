@@ -11,16 +11,12 @@
 
 #include "Sablekit/accessibility/AccessibilityObserverCoordinator.h"
 #include "Sablekit/platform/simulated/SimulatedAccessibility.h"
+#include "tests/support/FixedPermissions.h"
 
 namespace Sablekit {
 namespace {
 
-class FixedPermissions final : public PermissionChecks {
- public:
-  bool screenRecordingPreflight() override { return true; }
-  bool accessibilityTrusted() override { return trusted.load(); }
-  std::atomic<bool> trusted{true};
-};
+using Testing::FixedPermissions;
 
 class ObserverCoordinatorTest : public ::testing::Test {
  protected:

@@ -10,16 +10,12 @@
 #include "Sablekit/accessibility/AccessibilitySnapshotCache.h"
 #include "Sablekit/accessibility/AccessibilitySnapshotService.h"
 #include "Sablekit/platform/simulated/SimulatedAccessibility.h"
+#include "tests/support/FixedPermissions.h"
 
 namespace Sablekit {
 namespace {
 
-class FixedPermissions final : public PermissionChecks {
- public:
-  bool screenRecordingPreflight() override { return true; }
-  bool accessibilityTrusted() override { return trusted.load(); }
-  std::atomic<bool> trusted{true};
-};
+using Testing::FixedPermissions;
 
 const AccessibilityExtractionMode staticWalk = AccessibilityExtractionMode::staticWalk;
 const AccessibilityExtractionMode incremental = AccessibilityExtractionMode::incremental;

@@ -5,18 +5,14 @@
 #include "Sablekit/accessibility/AccessibilitySnapshotService.h"
 #include "Sablekit/platform/simulated/SimulatedAccessibility.h"
 #include "Sablekit/protocol/JsonCodec.h"
+#include "tests/support/FixedPermissions.h"
 
 namespace Sablekit {
 namespace {
 
 constexpr std::int32_t pid = 612;
 
-class FixedPermissions final : public PermissionChecks {
- public:
-  bool screenRecordingPreflight() override { return true; }
-  bool accessibilityTrusted() override { return trusted; }
-  bool trusted = true;
-};
+using Testing::FixedPermissions;
 
 class AccessibilitySnapshotServiceTest : public ::testing::Test {
  protected:

@@ -3,16 +3,12 @@
 
 #include "Sablekit/accessibility/AccessibilityWakeService.h"
 #include "Sablekit/platform/simulated/SimulatedAccessibility.h"
+#include "tests/support/FixedPermissions.h"
 
 namespace Sablekit {
 namespace {
 
-class FixedPermissions final : public PermissionChecks {
- public:
-  bool screenRecordingPreflight() override { return true; }
-  bool accessibilityTrusted() override { return trusted; }
-  bool trusted = true;
-};
+using Testing::FixedPermissions;
 
 constexpr std::int32_t slackProcess = 501;
 

@@ -9,6 +9,7 @@
 
 #include "Sablekit/capture/CaptureProbeService.h"
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
+#include "tests/capture/CaptureServiceGraph.h"
 
 namespace Sablekit {
 namespace {
@@ -50,26 +51,8 @@ class PrivacyPixelTest : public ::testing::Test {
   }
 
   SimulatedDesktop desktop;
-  BrowserURLReadHealthMonitor monitor{desktop.clock()};
-  BrowserAutomationCapabilityCache capabilityCache{desktop.clock()};
-  BrowserAutomationProbeCoordinator coordinator;
-  BrowserContextService browserContext{desktop.accessibility(), desktop.permissions(),
-                                       desktop.clock(),         desktop.timers(),
-                                       desktop.scripting(),     monitor,
-                                       capabilityCache,         coordinator};
-  FinderContextService finderContext{desktop.scripting()};
-  AccessibilityWakeService wake{desktop.clock(), desktop.permissions(), desktop.accessibility()};
-  AutomationPermissionProbeService automationProbe{desktop.workspace(), desktop.scripting()};
-  CaptureProbeService service{browserContext,
-                              finderContext,
-                              wake,
-                              automationProbe,
-                              desktop.screenCapture(),
-                              desktop.windowServer(),
-                              desktop.workspace(),
-                              desktop.processIdentity(),
-                              desktop.permissions(),
-                              desktop.clock()};
+  Testing::CaptureServiceGraph graph{desktop};
+  CaptureProbeService& service = graph.service;
 };
 
 TEST_F(PrivacyPixelTest, AWindowThePolicyCutsOutContributesNoPixelAtAnySize) {

@@ -10,6 +10,7 @@
 #include "Sablekit/capture/CaptureProbeService.h"
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
 #include "Sablekit/protocol/CaptureHostError.h"
+#include "tests/capture/CaptureServiceGraph.h"
 
 namespace Sablekit {
 namespace {
@@ -77,26 +78,8 @@ class CaptureDesktop {
   }
 
   SimulatedDesktop desktop;
-  BrowserURLReadHealthMonitor monitor{desktop.clock()};
-  BrowserAutomationCapabilityCache capabilityCache{desktop.clock()};
-  BrowserAutomationProbeCoordinator coordinator;
-  BrowserContextService browserContext{desktop.accessibility(), desktop.permissions(),
-                                       desktop.clock(),         desktop.timers(),
-                                       desktop.scripting(),     monitor,
-                                       capabilityCache,         coordinator};
-  FinderContextService finderContext{desktop.scripting()};
-  AccessibilityWakeService wake{desktop.clock(), desktop.permissions(), desktop.accessibility()};
-  AutomationPermissionProbeService automationProbe{desktop.workspace(), desktop.scripting()};
-  CaptureProbeService service{browserContext,
-                              finderContext,
-                              wake,
-                              automationProbe,
-                              desktop.screenCapture(),
-                              desktop.windowServer(),
-                              desktop.workspace(),
-                              desktop.processIdentity(),
-                              desktop.permissions(),
-                              desktop.clock()};
+  Testing::CaptureServiceGraph graph{desktop};
+  CaptureProbeService& service = graph.service;
 };
 
 class CaptureProbeServiceTest : public ::testing::Test, public CaptureDesktop {};

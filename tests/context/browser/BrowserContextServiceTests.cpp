@@ -8,6 +8,7 @@
 #include "FakeScriptRunner.h"
 #include "Sablekit/context/browser/BrowserContextService.h"
 #include "Sablekit/platform/simulated/SimulatedAccessibility.h"
+#include "tests/support/FixedPermissions.h"
 
 namespace Sablekit {
 namespace {
@@ -15,12 +16,7 @@ namespace {
 using S = BrowserReadStatus;
 using V = BrowserPrivacyVerdict;
 
-class FixedPermissions final : public PermissionChecks {
- public:
-  bool screenRecordingPreflight() override { return true; }
-  bool accessibilityTrusted() override { return trusted; }
-  bool trusted = true;
-};
+using Testing::FixedPermissions;
 
 constexpr std::int32_t browserProcess = 77;
 
