@@ -3,8 +3,10 @@
 // excluded windows out for real.
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -49,6 +51,8 @@ class X11DesktopTest : public ::testing::Test {
       if (windows.size() >= count) {
         break;
       }
+      // The window manager takes windows in on its own schedule.
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return windows;
   }
@@ -57,6 +61,9 @@ class X11DesktopTest : public ::testing::Test {
     std::optional<std::int32_t> frontmost;
     for (int attempt = 0; attempt < 200 && frontmost != expected; ++attempt) {
       frontmost = desktop_->workspace().frontmostProcessID();
+      if (frontmost != expected) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
     }
     return frontmost;
   }
@@ -130,13 +137,23 @@ TEST_F(X11DesktopTest, FindsTheOwnerWithoutNetWmPidAndLayersDocksAboveAndLeavesU
   auto silent = open({.title = "No pid", .setPID = false, .x = 10, .y = 10});
   auto dock = open({.title = "Dock", .x = 0, .y = 560, .width = 800, .height = 40, .type = "DOCK"});
   auto hidden = open({.title = "Unmapped", .x = 400, .y = 300});
+  // Unmapped only once the window manager has taken it in: a window unmapped
+  // before that was never a client.
+  ASSERT_GE(windowsOnceListed(3).size(), 3u);
   hidden->unmap();
-  const auto windows = windowsOnceListed(2);
+  std::vector<WindowListEntry> windows;
   const auto find = [&](const X11TestWindow& window) {
     return std::find_if(windows.begin(), windows.end(), [&](const WindowListEntry& entry) {
       return entry.windowNumber == std::int64_t{window.windowID()};
     });
   };
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    windows = desktop_->windowServer().onScreenWindows(false);
+    if (find(*hidden) == windows.end()) {
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   ASSERT_NE(find(*silent), windows.end());
   EXPECT_EQ(find(*silent)->ownerPID, silent->processID()) << "from the X-Resource extension";
   ASSERT_NE(find(*dock), windows.end());
