@@ -30,7 +30,7 @@ frames=build/demo
 mkdir -p "$frames"
 echo '{"id":5,"method":"capture.frame","params":{"maximumDimension":3024}}' | build/bin/vistrel-sim > "$frames/frame.json"
 python3 - "$frames" <<'PY'
-import base64, hashlib, json, pathlib, sys
+import base64, hashlib, json, pathlib, sys, textwrap
 folder = pathlib.Path(sys.argv[1])
 answer = json.loads((folder / "frame.json").read_text())
 if not answer["ok"]:
@@ -44,7 +44,7 @@ print(f">> capture.frame: {capture['width']}x{capture['height']} of {capture['fo
       f"{capture['excludedWindowCount']} windows cut out, {len(image)} bytes of HEIC (sha256 {frame['sha256'][:16]}…)")
 print(f">> accessibility: {frame['accessibility']['extractionMode']}, {len(frame['accessibility']['nodes'])} nodes")
 print(f">> recognised text ({frame['ocr']['mode']}, {len(frame['ocr']['segments'])} words):")
-print(frame["ocr"]["fullText"])
+print(textwrap.fill(" ".join(frame["ocr"]["fullText"].split("\n")), 100))
 PY
 if command -v heif-convert >/dev/null; then
   heif-convert "$frames/frame.heic" "$frames/frame.png" >/dev/null
