@@ -1,5 +1,7 @@
 #include "Sablekit/platform/simulated/FaultInjector.h"
 
+#include <algorithm>
+
 namespace Sablekit {
 
 void FaultInjector::arm(std::string operation, FaultKind kind, unsigned times) {
@@ -16,6 +18,9 @@ void FaultInjector::clear(std::string_view operation) {
 
 std::optional<FaultKind> FaultInjector::take(std::string_view operation) {
   const std::lock_guard lock(mutex_);
+  if (recording_ && std::find(recorded_.begin(), recorded_.end(), operation) == recorded_.end()) {
+    recorded_.emplace_back(operation);
+  }
   const auto found = armed_.find(operation);
   if (found == armed_.end()) {
     return std::nullopt;
@@ -27,6 +32,17 @@ std::optional<FaultKind> FaultInjector::take(std::string_view operation) {
     --found->second.remaining;
   }
   return kind;
+}
+
+void FaultInjector::startRecording() {
+  const std::lock_guard lock(mutex_);
+  recording_ = true;
+  recorded_.clear();
+}
+
+std::vector<std::string> FaultInjector::recordedOperations() const {
+  const std::lock_guard lock(mutex_);
+  return recorded_;
 }
 
 }  // namespace Sablekit

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Sablekit {
 
@@ -26,13 +27,23 @@ class FaultInjector {
   // Safe from any thread.
   std::optional<FaultKind> take(std::string_view operation);
 
+  // From now on, remembers every operation asked through take(), armed or not,
+  // so a test can sweep faults over exactly the calls a request makes.
+  // Forgets what an earlier recording saw. Safe from any thread.
+  void startRecording();
+  // The distinct operations asked since startRecording(), in first-asked
+  // order; empty when recording never started. Safe from any thread.
+  std::vector<std::string> recordedOperations() const;
+
  private:
   struct Armed {
     FaultKind kind;
     unsigned remaining;  // 0: unlimited
   };
-  std::mutex mutex_;  // guards armed_
+  mutable std::mutex mutex_;  // guards armed_, recording_, recorded_
   std::map<std::string, Armed, std::less<>> armed_;
+  bool recording_ = false;
+  std::vector<std::string> recorded_;
 };
 
 }  // namespace Sablekit
