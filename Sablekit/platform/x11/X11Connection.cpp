@@ -183,9 +183,9 @@ std::optional<std::string> X11Connection::title(xcb_window_t window) const {
 
 std::optional<std::int32_t> X11Connection::processOf(xcb_window_t window) const {
   if (hasResource_) {
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
     X11Reply<xcb_res_query_client_ids_reply_t> reply(
-        xcb_res_query_client_ids_reply(connection_, xcb_res_query_client_ids(connection_, 1, &spec), nullptr));
+        xcb_res_query_client_ids_reply(connection_, xcb_res_query_client_ids(connection_, 1, &wanted), nullptr));
     if (reply) {
       for (auto ids = xcb_res_query_client_ids_ids_iterator(reply.get()); ids.rem; xcb_res_client_id_value_next(&ids)) {
         if ((ids.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
