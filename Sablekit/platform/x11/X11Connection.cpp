@@ -188,7 +188,9 @@ std::optional<std::int32_t> X11Connection::processOf(xcb_window_t window) const 
         xcb_res_query_client_ids_reply(connection_, xcb_res_query_client_ids(connection_, 1, &wanted), nullptr));
     if (reply) {
       for (auto ids = xcb_res_query_client_ids_ids_iterator(reply.get()); ids.rem; xcb_res_client_id_value_next(&ids)) {
-        if ((ids.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
+        // The value opens with the client-id query it answers (its first member).
+        const auto* answered = reinterpret_cast<const xcb_res_client_id_spec_t*>(ids.data);
+        if ((answered->mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
             xcb_res_client_id_value_value_length(ids.data) >= 1) {
           const std::uint32_t pid = *xcb_res_client_id_value_value(ids.data);
           if (pid > 0) {
