@@ -295,6 +295,38 @@ TEST(CapturePrivacyPolicy, RegistrableDomainKnowsExactlyTheListedMultiLabelSuffi
   }
 }
 
+// Normalising keeps white space inside a name, so a label after a full stop
+// may begin with it and so may the registrable domain taken from such labels;
+// a percent-encoded tab in a page's host gets there too. Found by fuzzing
+// (the last input): the answer normalised is stable, and exclusion, which
+// normalises, judges it by that.
+TEST(CapturePrivacyPolicy, RegistrableDomainWithWhiteSpaceAfterAFullStop) {
+  const struct {
+    std::string_view input;
+    std::string_view registrable;
+    std::string_view normalised;
+  } cases[] = {
+      {"a.\tb.ep", "\tb.ep", "b.ep"},
+      {"x.\tco.uk", "\tco.uk", "co.uk"},
+      {"a.\t.ep", "\t.ep", "ep"},
+      {"a.\t1.2", "\t1.2", "1.2"},
+      // Stray bytes read as U+FFFD.
+      {"a.\t\xa6Ys\x91\x9aU\xc0serm.ep", "\t\uFFFDys\uFFFD\uFFFDu\uFFFDserm.ep", "\uFFFDys\uFFFD\uFFFDu\uFFFDserm.ep"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    const std::optional<std::string> registrable = CapturePrivacyPolicy::registrableDomain(c.input);
+    ASSERT_EQ(registrable, c.registrable);
+    EXPECT_EQ(CapturePrivacyPolicy::normalizeDomain(*registrable), c.normalised);
+    EXPECT_EQ(CapturePrivacyPolicy::registrableDomain(c.normalised), c.normalised);
+    const CapturePrivacyPolicy policy({}, {std::string(c.normalised)}, false, true, {});
+    EXPECT_TRUE(policy.isDomainExcluded(*registrable));
+  }
+  const std::optional<std::string> domain = CapturePrivacyPolicy::domain("https://www.%09example.com/");
+  EXPECT_EQ(domain, "\texample.com");
+  EXPECT_TRUE(CapturePrivacyPolicy({}, {"example.com"}, false, true, {}).isDomainExcluded(domain));
+}
+
 TEST(CapturePrivacyPolicy, DomainOfAWebAddress) {
   const struct {
     Text url;

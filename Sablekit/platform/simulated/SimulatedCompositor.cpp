@@ -122,6 +122,9 @@ void paint(pixman_image_t* surface,
   const int width = pixman_image_get_width(surface);
   const int height = pixman_image_get_height(surface);
   struct Placed {
+    // A constructor rather than aggregate initialisation: emplace_back with
+    // parentheses on an aggregate is beyond clang 14, which builds the fuzzers.
+    Placed(const CompositedWindow* placedWindow, const PixelBox& placedBox) : window(placedWindow), box(placedBox) {}
     const CompositedWindow* window;
     PixelBox box;
     Region visible;
