@@ -44,34 +44,59 @@ std::vector<xcb_window_t> children(xcb_connection_t* connection, xcb_window_t wi
   return std::vector<xcb_window_t>(first, first + xcb_query_tree_children_length(tree.get()));
 }
 
-// The window carrying WM_STATE at or below `window`, breadth first, a few
-// levels deep (a frame holds the client, sometimes inside a wrapper).
-std::optional<xcb_window_t> clientBelow(const X11Connection& connection, xcb_window_t window) {
-  std::vector<xcb_window_t> level{window};
-  for (int depth = 0; depth < 3 && !level.empty(); ++depth) {
-    std::vector<xcb_get_property_cookie_t> cookies;
-    for (const xcb_window_t candidate : level) {
-      cookies.push_back(
-          xcb_get_property(connection.raw(), 0, candidate, connection.atoms().wmState, XCB_ATOM_ANY, 0, 0));
-    }
-    std::optional<xcb_window_t> found;
-    for (std::size_t index = 0; index < level.size(); ++index) {
-      Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection.raw(), cookies[index], nullptr));
-      if (!found && reply && reply->type != XCB_ATOM_NONE) {
-        found = level[index];
+// For each of `topLevels`, the window carrying WM_STATE at or below it,
+// breadth first, a few levels deep (a frame holds the client, sometimes
+// inside a wrapper). All top levels descend together, so the server is
+// waited for twice per level however many windows there are.
+std::vector<std::optional<xcb_window_t>> clientsBelow(const X11Connection& connection,
+                                                      const std::vector<xcb_window_t>& topLevels) {
+  xcb_connection_t* raw = connection.raw();
+  std::vector<std::optional<xcb_window_t>> found(topLevels.size());
+  std::vector<std::vector<xcb_window_t>> levels;  // per top level: the windows of the level being searched
+  levels.reserve(topLevels.size());
+  for (const xcb_window_t window : topLevels) {
+    levels.push_back({window});
+  }
+  for (int depth = 0; depth < 3; ++depth) {
+    std::vector<std::vector<xcb_get_property_cookie_t>> states(topLevels.size());
+    for (std::size_t index = 0; index < topLevels.size(); ++index) {
+      for (const xcb_window_t candidate : levels[index]) {
+        states[index].push_back(xcb_get_property(raw, 0, candidate, connection.atoms().wmState, XCB_ATOM_ANY, 0, 0));
       }
     }
-    if (found) {
-      return found;
+    for (std::size_t index = 0; index < topLevels.size(); ++index) {
+      for (std::size_t position = 0; position < levels[index].size(); ++position) {
+        Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(raw, states[index][position], nullptr));
+        if (!found[index] && reply && reply->type != XCB_ATOM_NONE) {
+          found[index] = levels[index][position];
+        }
+      }
     }
-    std::vector<xcb_window_t> next;
-    for (const xcb_window_t candidate : level) {
-      const auto below = children(connection.raw(), candidate);
-      next.insert(next.end(), below.begin(), below.end());
+    if (depth == 2) {
+      break;  // the deepest level searched: no need for its children
     }
-    level = std::move(next);
+    std::vector<std::vector<xcb_query_tree_cookie_t>> trees(topLevels.size());
+    for (std::size_t index = 0; index < topLevels.size(); ++index) {
+      if (found[index]) {
+        levels[index].clear();
+      }
+      for (const xcb_window_t candidate : levels[index]) {
+        trees[index].push_back(xcb_query_tree(raw, candidate));
+      }
+    }
+    for (std::size_t index = 0; index < topLevels.size(); ++index) {
+      std::vector<xcb_window_t> next;
+      for (const xcb_query_tree_cookie_t cookie : trees[index]) {
+        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(raw, cookie, nullptr));
+        if (tree) {
+          const xcb_window_t* first = xcb_query_tree_children(tree.get());
+          next.insert(next.end(), first, first + xcb_query_tree_children_length(tree.get()));
+        }
+      }
+      levels[index] = std::move(next);
+    }
   }
-  return std::nullopt;
+  return found;
 }
 
 // The root's children front to back, each with the client it holds.
@@ -82,18 +107,24 @@ std::vector<std::pair<xcb_window_t, xcb_window_t>> clientsByStacking(const X11Co
   for (const xcb_window_t window : topLevels) {
     cookies.push_back(xcb_get_window_attributes(connection.raw(), window));
   }
-  const bool managed = connection.windowManager().has_value();
-  std::vector<std::pair<xcb_window_t, xcb_window_t>> result;
+  std::vector<xcb_window_t> outputWindows;
+  std::vector<bool> overrideRedirect;
   for (std::size_t index = 0; index < topLevels.size(); ++index) {
     Reply<xcb_get_window_attributes_reply_t> attributes(
         xcb_get_window_attributes_reply(connection.raw(), cookies[index], nullptr));
-    if (!attributes || attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY) {
-      continue;
+    if (attributes && attributes->_class != XCB_WINDOW_CLASS_INPUT_ONLY) {
+      outputWindows.push_back(topLevels[index]);
+      overrideRedirect.push_back(attributes->override_redirect != 0);
     }
-    if (const auto client = clientBelow(connection, topLevels[index])) {
-      result.emplace_back(*client, topLevels[index]);
-    } else if (!managed && !attributes->override_redirect) {
-      result.emplace_back(topLevels[index], topLevels[index]);
+  }
+  const bool managed = connection.windowManager().has_value();
+  const auto clients = clientsBelow(connection, outputWindows);
+  std::vector<std::pair<xcb_window_t, xcb_window_t>> result;
+  for (std::size_t index = 0; index < outputWindows.size(); ++index) {
+    if (clients[index]) {
+      result.emplace_back(*clients[index], outputWindows[index]);
+    } else if (!managed && !overrideRedirect[index]) {
+      result.emplace_back(outputWindows[index], outputWindows[index]);
     }
   }
   return result;
@@ -102,19 +133,43 @@ std::vector<std::pair<xcb_window_t, xcb_window_t>> clientsByStacking(const X11Co
 }  // namespace
 
 std::optional<xcb_window_t> X11ClientList::topLevelOf(const X11Connection& connection, xcb_window_t window) {
-  xcb_window_t current = window;
-  for (int depth = 0; depth < 64 && current != XCB_NONE; ++depth) {
-    Reply<xcb_query_tree_reply_t> tree(
-        xcb_query_tree_reply(connection.raw(), xcb_query_tree(connection.raw(), current), nullptr));
-    if (!tree) {
-      return std::nullopt;
+  return topLevelsOf(connection, {window}).front();
+}
+
+std::vector<std::optional<xcb_window_t>> X11ClientList::topLevelsOf(const X11Connection& connection,
+                                                                    const std::vector<xcb_window_t>& windows) {
+  // All windows climb together, one level per wait for the server.
+  std::vector<std::optional<xcb_window_t>> result(windows.size());
+  std::vector<std::pair<std::size_t, xcb_window_t>> climbing;  // index, current window
+  for (std::size_t index = 0; index < windows.size(); ++index) {
+    if (windows[index] != XCB_NONE) {
+      climbing.emplace_back(index, windows[index]);
     }
-    if (tree->parent == connection.root() || tree->parent == XCB_NONE) {
-      return current == connection.root() ? std::nullopt : std::optional<xcb_window_t>(current);
-    }
-    current = tree->parent;
   }
-  return std::nullopt;
+  for (int depth = 0; depth < 64 && !climbing.empty(); ++depth) {
+    std::vector<xcb_query_tree_cookie_t> cookies;
+    cookies.reserve(climbing.size());
+    for (const auto& [index, current] : climbing) {
+      cookies.push_back(xcb_query_tree(connection.raw(), current));
+    }
+    std::vector<std::pair<std::size_t, xcb_window_t>> next;
+    for (std::size_t position = 0; position < climbing.size(); ++position) {
+      const auto [index, current] = climbing[position];
+      Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(connection.raw(), cookies[position], nullptr));
+      if (!tree) {
+        continue;  // gone: no top level
+      }
+      if (tree->parent == connection.root() || tree->parent == XCB_NONE) {
+        if (current != connection.root()) {
+          result[index] = current;
+        }
+      } else {
+        next.emplace_back(index, tree->parent);
+      }
+    }
+    climbing = std::move(next);
+  }
+  return result;
 }
 
 std::vector<X11Client> X11ClientList::read(const X11Connection& connection) {
@@ -196,22 +251,25 @@ std::vector<X11Client> X11ClientList::read(const X11Connection& connection) {
   }
 
   // Titles, processes and top levels in a second pipelined pass.
-  std::vector<xcb_get_property_cookie_t> netNames;
+  std::vector<std::pair<X11Connection::TitleRequest, X11Connection::ProcessRequest>> requests;
+  requests.reserve(result.size());
   for (const X11Client& client : result) {
-    netNames.push_back(xcb_get_property(raw, 0, client.window, atoms.netWmName, atoms.utf8String, 0, propertyLimit));
+    requests.emplace_back(connection.askTitle(client.window), connection.askProcess(client.window));
   }
   for (std::size_t index = 0; index < result.size(); ++index) {
-    X11Client& client = result[index];
-    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(raw, netNames[index], nullptr));
-    if (reply && reply->type != XCB_ATOM_NONE) {
-      client.title = std::string(static_cast<const char*>(xcb_get_property_value(reply.get())),
-                                 static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
-    } else {
-      client.title = connection.title(client.window);
-    }
-    client.processID = connection.processOf(client.window);
+    result[index].title = connection.title(requests[index].first);
+    result[index].processID = connection.process(requests[index].second);
+  }
+  std::vector<xcb_window_t> unframed;
+  for (const X11Client& client : result) {
     if (client.topLevel == XCB_NONE) {
-      client.topLevel = topLevelOf(connection, client.window).value_or(client.window);
+      unframed.push_back(client.window);
+    }
+  }
+  const auto topLevels = topLevelsOf(connection, unframed);
+  for (std::size_t index = 0, next = 0; index < result.size(); ++index) {
+    if (result[index].topLevel == XCB_NONE) {
+      result[index].topLevel = topLevels[next++].value_or(result[index].window);
     }
   }
   return result;

@@ -48,6 +48,10 @@ class X11ClientList {
   // The client whose top-level window holds `window` (the client itself, its
   // frame or any window inside either); absent when none does.
   static std::optional<xcb_window_t> topLevelOf(const X11Connection& connection, xcb_window_t window);
+  // The same for several windows at once, in their order, waiting for the
+  // server once per level of the tree rather than once per window.
+  static std::vector<std::optional<xcb_window_t>> topLevelsOf(const X11Connection& connection,
+                                                              const std::vector<xcb_window_t>& windows);
 };
 
 }  // namespace Sablekit

@@ -158,51 +158,92 @@ std::vector<std::uint32_t> X11Connection::property32(xcb_window_t window, xcb_at
 }
 
 std::optional<std::string> X11Connection::title(xcb_window_t window) const {
-  if (auto name = property(window, atoms_.netWmName, atoms_.utf8String)) {
-    return name;
+  return title(askTitle(window));
+}
+
+X11Connection::TitleRequest X11Connection::askTitle(xcb_window_t window) const {
+  // Both names are asked at once: the fallback costs bytes, not a wait.
+  return {.netWmName =
+              xcb_get_property(connection_, 0, window, atoms_.netWmName, atoms_.utf8String, 0, propertyLengthLimit),
+          .wmName = xcb_get_property(connection_, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, propertyLengthLimit)};
+}
+
+std::optional<std::string> X11Connection::title(TitleRequest request) const {
+  const auto text = [this](xcb_get_property_cookie_t cookie) -> std::optional<std::string> {
+    X11Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_, cookie, nullptr));
+    if (!reply || reply->type == XCB_ATOM_NONE) {
+      return std::nullopt;
+    }
+    return std::string(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                       static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
+  };
+  auto netName = text(request.netWmName);
+  auto name = text(request.wmName);  // claimed in any case
+  if (netName) {
+    return netName;
   }
   // WM_NAME in STRING (Latin-1) or a compound text: only its ASCII is read
   // as is; other bytes would need a converter this backend does not carry.
-  auto name = property(window, XCB_ATOM_WM_NAME);
   if (!name) {
     return std::nullopt;
   }
-  std::string text;
+  std::string converted;
   for (const char byte : *name) {
     const auto code = static_cast<unsigned char>(byte);
     if (code < 0x80) {
-      text.push_back(byte);
+      converted.push_back(byte);
     } else {
       // Latin-1 to UTF-8.
-      text.push_back(static_cast<char>(0xc0 | (code >> 6)));
-      text.push_back(static_cast<char>(0x80 | (code & 0x3f)));
+      converted.push_back(static_cast<char>(0xc0 | (code >> 6)));
+      converted.push_back(static_cast<char>(0x80 | (code & 0x3f)));
     }
   }
-  return text;
+  return converted;
 }
 
 std::optional<std::int32_t> X11Connection::processOf(xcb_window_t window) const {
+  return process(askProcess(window));
+}
+
+X11Connection::ProcessRequest X11Connection::askProcess(xcb_window_t window) const {
+  ProcessRequest request{};
   if (hasResource_) {
-    xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    const xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    request.clientIDs = xcb_res_query_client_ids(connection_, 1, &wanted);
+  }
+  request.netWmPid = xcb_get_property(connection_, 0, window, atoms_.netWmPid, XCB_ATOM_ANY, 0, 1);
+  return request;
+}
+
+std::optional<std::int32_t> X11Connection::process(ProcessRequest request) const {
+  std::optional<std::int32_t> found;
+  if (request.clientIDs.sequence != 0) {
     X11Reply<xcb_res_query_client_ids_reply_t> reply(
-        xcb_res_query_client_ids_reply(connection_, xcb_res_query_client_ids(connection_, 1, &wanted), nullptr));
+        xcb_res_query_client_ids_reply(connection_, request.clientIDs, nullptr));
     if (reply) {
-      for (auto ids = xcb_res_query_client_ids_ids_iterator(reply.get()); ids.rem; xcb_res_client_id_value_next(&ids)) {
+      for (auto ids = xcb_res_query_client_ids_ids_iterator(reply.get()); ids.rem && !found;
+           xcb_res_client_id_value_next(&ids)) {
         // The value opens with the client-id query it answers (its first member).
         const auto* answered = reinterpret_cast<const xcb_res_client_id_spec_t*>(ids.data);
         if ((answered->mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
             xcb_res_client_id_value_value_length(ids.data) >= 1) {
           const std::uint32_t pid = *xcb_res_client_id_value_value(ids.data);
           if (pid > 0) {
-            return static_cast<std::int32_t>(pid);
+            found = static_cast<std::int32_t>(pid);
           }
         }
       }
     }
   }
-  const auto pid = property32(window, atoms_.netWmPid);
-  if (!pid.empty() && pid.front() > 0 && pid.front() <= 0x7fffffffu) {
-    return static_cast<std::int32_t>(pid.front());
+  X11Reply<xcb_get_property_reply_t> pid(xcb_get_property_reply(connection_, request.netWmPid, nullptr));
+  if (found) {
+    return found;
+  }
+  if (pid && pid->type != XCB_ATOM_NONE && pid->format == 32 && xcb_get_property_value_length(pid.get()) >= 4) {
+    const std::uint32_t value = *static_cast<const std::uint32_t*>(xcb_get_property_value(pid.get()));
+    if (value > 0 && value <= 0x7fffffffu) {
+      return static_cast<std::int32_t>(value);
+    }
   }
   return std::nullopt;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <xcb/res.h>
 #include <xcb/xcb.h>
 
 #include "Sablekit/platform/Geometry.h"
@@ -67,6 +68,23 @@ class X11Connection {
   // The process that created the window: the X-Resource extension's local
   // client PID, else _NET_WM_PID; absent when neither is known.
   std::optional<std::int32_t> processOf(xcb_window_t window) const;
+
+  // The same two look-ups split in two, so that a listing sends the requests
+  // for all its windows before it waits for the first answer: one wait for
+  // the server per listing instead of one per window. Every request asked
+  // must be answered exactly once (its replies are claimed there), on the
+  // thread of the caller's choosing.
+  struct TitleRequest {
+    xcb_get_property_cookie_t netWmName, wmName;
+  };
+  struct ProcessRequest {
+    xcb_res_query_client_ids_cookie_t clientIDs{};  // sequence 0: not asked (no X-Resource)
+    xcb_get_property_cookie_t netWmPid;
+  };
+  TitleRequest askTitle(xcb_window_t window) const;
+  std::optional<std::string> title(TitleRequest request) const;
+  ProcessRequest askProcess(xcb_window_t window) const;
+  std::optional<std::int32_t> process(ProcessRequest request) const;
 
   // The window manager's check window when an EWMH manager runs; absent otherwise.
   std::optional<xcb_window_t> windowManager() const;

@@ -46,16 +46,24 @@ int bitsPerPixel(xcb_connection_t* connection, std::uint8_t depth) {
   return 0;
 }
 
-// Copies 32-bit pixels (B, G, R, x in memory) into an opaque BGRA image.
+// Copies 32-bit pixels (B, G, R, x in memory) into an opaque BGRA image, in
+// one pass through pixman's vectorised conversion.
 PixelImage opaqueImage(const std::uint8_t* pixels, std::int64_t width, std::int64_t height) {
-  PixelImage image{width, height, std::vector<std::uint8_t>(pixels, pixels + width * height * 4)};
-  for (std::size_t offset = 3; offset < image.bgra.size(); offset += 4) {
-    image.bgra[offset] = 0xff;
-  }
+  PixelImage image{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width * height * 4))};
+  pixman_image_t* from = pixman_image_create_bits(PIXMAN_x8r8g8b8, static_cast<int>(width), static_cast<int>(height),
+                                                  reinterpret_cast<std::uint32_t*>(const_cast<std::uint8_t*>(pixels)),
+                                                  static_cast<int>(width * 4));
+  pixman_image_t* to =
+      pixman_image_create_bits(PIXMAN_a8r8g8b8, static_cast<int>(width), static_cast<int>(height),
+                               reinterpret_cast<std::uint32_t*>(image.bgra.data()), static_cast<int>(width * 4));
+  pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, static_cast<int>(width),
+                           static_cast<int>(height));
+  pixman_image_unref(from);
+  pixman_image_unref(to);
   return image;
 }
 
-PixelImage scaled(const PixelImage& source, std::int64_t width, std::int64_t height) {
+PixelImage scaled(PixelImage source, std::int64_t width, std::int64_t height) {
   if (source.width == width && source.height == height) {
     return source;
   }
@@ -123,6 +131,64 @@ X11ScreenCapture::X11ScreenCapture(const X11Connection* connection) : connection
   compositing_ = error == nullptr;
 }
 
+X11ScreenCapture::~X11ScreenCapture() {
+  if (spareSegment_) {
+    freeSegment(*spareSegment_);
+    xcb_flush(connection_->raw());
+  }
+}
+
+std::optional<X11ScreenCapture::SharedSegment> X11ScreenCapture::takeSegment(std::size_t size) {
+  std::optional<SharedSegment> spare;
+  {
+    const std::lock_guard lock(segmentMutex_);
+    spare.swap(spareSegment_);
+  }
+  if (spare && spare->size >= size) {
+    return spare;
+  }
+  if (spare) {
+    freeSegment(*spare);
+  }
+  xcb_connection_t* raw = connection_->raw();
+  SharedSegment segment{.id = ::shmget(IPC_PRIVATE, size, IPC_CREAT | 0600), .size = size};
+  if (segment.id < 0) {
+    return std::nullopt;
+  }
+  segment.memory = ::shmat(segment.id, nullptr, 0);
+  if (segment.memory == reinterpret_cast<void*>(-1)) {
+    ::shmctl(segment.id, IPC_RMID, nullptr);
+    return std::nullopt;
+  }
+  segment.segment = xcb_generate_id(raw);
+  X11Reply<xcb_generic_error_t> attachError(
+      xcb_request_check(raw, xcb_shm_attach_checked(raw, segment.segment, static_cast<std::uint32_t>(segment.id), 0)));
+  // Both sides are attached now (or the server refused): the segment goes
+  // with its last detachment, even if this process dies.
+  ::shmctl(segment.id, IPC_RMID, nullptr);
+  if (attachError) {
+    ::shmdt(segment.memory);
+    return std::nullopt;
+  }
+  return segment;
+}
+
+void X11ScreenCapture::returnSegment(SharedSegment segment) {
+  {
+    const std::lock_guard lock(segmentMutex_);
+    if (!spareSegment_) {
+      spareSegment_ = segment;
+      return;
+    }
+  }
+  freeSegment(segment);
+}
+
+void X11ScreenCapture::freeSegment(const SharedSegment& segment) {
+  xcb_shm_detach(connection_->raw(), segment.segment);
+  ::shmdt(segment.memory);
+}
+
 std::variant<ShareableContent, ScreenCaptureError> X11ScreenCapture::shareableContent() {
   if (!connection_ || !connection_->healthy()) {
     return noDisplay();
@@ -187,8 +253,14 @@ std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::screenshot(
   for (int index = 0; index < count; ++index) {
     cookies.emplace_back(xcb_get_window_attributes(raw, children[index]), xcb_get_geometry(raw, children[index]));
   }
-  std::vector<Layer> layers;
-  bool leftOut = false;
+  // The painted children on the monitor; the owners of those that hold no
+  // client are asked for all at once.
+  struct Candidate {
+    Layer layer;
+    const X11Client* held = nullptr;
+    X11Connection::ProcessRequest owner{};
+  };
+  std::vector<Candidate> candidates;
   for (int index = 0; index < count; ++index) {
     X11Reply<xcb_get_window_attributes_reply_t> attributes(
         xcb_get_window_attributes_reply(raw, cookies[static_cast<std::size_t>(index)].first, nullptr));
@@ -208,20 +280,30 @@ std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::screenshot(
       continue;
     }
     const auto client = clientOf.find(children[index]);
-    const X11Client* held = client == clientOf.end() ? nullptr : client->second;
+    Candidate candidate{.layer = layer, .held = client == clientOf.end() ? nullptr : client->second};
+    if (!candidate.held) {
+      candidate.owner = connection_->askProcess(children[index]);
+    }
+    candidates.push_back(candidate);
+  }
+  std::vector<Layer> layers;
+  bool leftOut = false;
+  for (const Candidate& candidate : candidates) {
+    const xcb_window_t window = candidate.layer.window;
+    const X11Client* held = candidate.held;
     // A window that is no client (a menu or tooltip) goes with its process:
     // out when that process owns an excluded window or cannot be told.
-    const std::optional<std::int32_t> owner = held ? held->processID : connection_->processOf(children[index]);
+    const std::optional<std::int32_t> owner = held ? held->processID : connection_->process(candidate.owner);
     bool allowed = false;
     if (applicationOnly) {
       allowed = owner == filter.includedProcessID;
     } else if (held) {
-      allowed = !excludedIDs.contains(held->window) && !excludedIDs.contains(children[index]);
+      allowed = !excludedIDs.contains(held->window) && !excludedIDs.contains(window);
     } else {
-      allowed = owner && !excludedProcesses.contains(*owner) && !excludedIDs.contains(children[index]);
+      allowed = owner && !excludedProcesses.contains(*owner) && !excludedIDs.contains(window);
     }
     if (allowed) {
-      layers.push_back(layer);
+      layers.push_back(candidate.layer);
     } else {
       leftOut = true;
     }
@@ -240,7 +322,7 @@ std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::screenshot(
     if (configuration.showsCursor) {
       drawCursor(*image, area);
     }
-    return scaled(*image, configuration.width, configuration.height);
+    return scaled(std::move(*image), configuration.width, configuration.height);
   }
   return captured;
 }
@@ -305,26 +387,16 @@ std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::readBack(xcb_draw
   }
 
   if (connection_->hasShm()) {
-    const int segmentID = ::shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-    if (segmentID >= 0) {
-      void* memory = ::shmat(segmentID, nullptr, 0);
+    if (auto segment = takeSegment(size)) {
+      X11Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+          raw,
+          xcb_shm_get_image(raw, drawable, x, y, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment->segment, 0),
+          nullptr));
       std::optional<PixelImage> image;
-      if (memory != reinterpret_cast<void*>(-1)) {
-        const xcb_shm_seg_t segment = xcb_generate_id(raw);
-        X11Reply<xcb_generic_error_t> attachError(
-            xcb_request_check(raw, xcb_shm_attach_checked(raw, segment, static_cast<std::uint32_t>(segmentID), 0)));
-        if (!attachError) {
-          X11Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-              raw, xcb_shm_get_image(raw, drawable, x, y, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
-              nullptr));
-          if (reply) {
-            image = opaqueImage(static_cast<const std::uint8_t*>(memory), width, height);
-          }
-          xcb_shm_detach(raw, segment);
-        }
-        ::shmdt(memory);
+      if (reply) {
+        image = opaqueImage(static_cast<const std::uint8_t*>(segment->memory), width, height);
       }
-      ::shmctl(segmentID, IPC_RMID, nullptr);
+      returnSegment(*segment);
       if (image) {
         return std::move(*image);
       }

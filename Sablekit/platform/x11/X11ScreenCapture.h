@@ -4,8 +4,11 @@
 #pragma once
 
 #include <map>
+#include <mutex>
+#include <optional>
 
 #include <xcb/render.h>
+#include <xcb/shm.h>
 
 #include "Sablekit/platform/ScreenCapture.h"
 #include "Sablekit/platform/x11/X11Connection.h"
@@ -19,6 +22,9 @@ class X11ScreenCapture final : public ScreenCapture {
  public:
   // Without a connection (no display) every call answers an error.
   explicit X11ScreenCapture(const X11Connection* connection);
+  ~X11ScreenCapture() override;
+  X11ScreenCapture(const X11ScreenCapture&) = delete;
+  X11ScreenCapture& operator=(const X11ScreenCapture&) = delete;
 
   // Whether excluded windows can be cut out (Composite, Render and the
   // redirection all available). Without it a screenshot that must leave
@@ -35,16 +41,35 @@ class X11ScreenCapture final : public ScreenCapture {
 
  private:
   struct Layer;
+  // A shared-memory segment the server has attached, for reading images back.
+  struct SharedSegment {
+    int id = -1;
+    void* memory = nullptr;
+    xcb_shm_seg_t segment = XCB_NONE;
+    std::size_t size = 0;
+  };
 
   std::variant<PixelImage, ScreenCaptureError> compose(const Rect& monitor, const std::vector<Layer>& layers);
   std::variant<PixelImage, ScreenCaptureError> readBack(xcb_drawable_t drawable, const Rect& area);
   void drawCursor(PixelImage& image, const Rect& monitor);
+  // A segment of at least `size` bytes: the spare one when it is large
+  // enough, else a fresh one; absent when the server cannot attach one.
+  std::optional<SharedSegment> takeSegment(std::size_t size);
+  // Keeps `segment` as the spare for the next screenshot, or frees it when
+  // another screenshot has returned one meanwhile.
+  void returnSegment(SharedSegment segment);
+  void freeSegment(const SharedSegment& segment);
 
   const X11Connection* connection_;
   bool compositing_ = false;
   // Render picture formats by visual, and the one of the root's visual.
   std::map<xcb_visualid_t, xcb_render_pictformat_t> formats_;
   xcb_render_pictformat_t rootFormat_ = XCB_NONE;
+  // Attaching a segment costs a wait for the server and fresh pages on both
+  // sides, so one is kept between screenshots. The mutex guards only the
+  // spare; a screenshot holds a segment of its own while it reads.
+  std::mutex segmentMutex_;
+  std::optional<SharedSegment> spareSegment_;
 };
 
 }  // namespace Sablekit
