@@ -4,7 +4,7 @@
 #include <bitset>
 #include <condition_variable>
 #include <cstdlib>
-#include <deque>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -42,17 +42,14 @@ struct FreeDeleter {
 template <typename T>
 using Reply = std::unique_ptr<T, FreeDeleter<T>>;
 
-// One key change as it was delivered, so that its second copy (raw event and
-// grabbed event of the same change) is recognised and not delivered again.
-struct DeliveredChange {
+// The raw copy of a key change as it was settled, kept until the next key
+// event in case that is the grabbed copy of the same change.
+struct RawChange {
   std::uint8_t keycode = 0;
   bool press = false;
   xcb_timestamp_t time = 0;
-  bool fromGrab = false;
   bool swallow = false;
 };
-
-constexpr std::size_t rememberedChanges = 32;
 
 }  // namespace
 
@@ -275,8 +272,7 @@ class X11Keyboard::Connection {
         }
         if (generic->event_type == XCB_INPUT_RAW_KEY_PRESS || generic->event_type == XCB_INPUT_RAW_KEY_RELEASE) {
           const auto* raw = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(event.get());
-          settle(static_cast<std::uint8_t>(raw->detail), generic->event_type == XCB_INPUT_RAW_KEY_PRESS, raw->time,
-                 false);
+          settleRaw(static_cast<std::uint8_t>(raw->detail), generic->event_type == XCB_INPUT_RAW_KEY_PRESS, raw->time);
         }
         return;
       }
@@ -285,15 +281,24 @@ class X11Keyboard::Connection {
         // Only our grabs send these, and the keyboard waits for our answer.
         const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event.get());
         const bool press = (event->response_type & 0x7f) == XCB_KEY_PRESS;
-        if (!grabActive_) {
-          grabKey_ = key->detail;  // this press activated one of our grabs
+        const bool activating = !grabActive_;  // this press opened one of our grabs
+        if (activating) {
+          grabKey_ = key->detail;
         }
-        const bool swallow = settle(key->detail, press, key->time, true);
-        // Swallowing keeps the grab for exactly one more event (unless this
-        // was the grabbed key's release, which ends it); replaying ends it
-        // and hands the event to whoever would have had it.
-        grabActive_ = swallow && !(!press && key->detail == grabKey_);
-        xcb_allow_events(xcb_, swallow ? XCB_ALLOW_SYNC_KEYBOARD : XCB_ALLOW_REPLAY_KEYBOARD, XCB_CURRENT_TIME);
+        const bool swallow = settleGrabbed(key->detail, press, key->time, activating);
+        if (!press && key->detail == grabKey_) {
+          // The server ended the grab as it gave us its key's release, and
+          // the keyboard is no longer frozen: an answer now would land on the
+          // next grab (the one the following Super press opens) and pass or
+          // hold the wrong event. So this release stays with us either way.
+          grabActive_ = false;
+          return;
+        }
+        // Swallowing keeps the grab for exactly one more event; replaying
+        // ends it and hands the event to whoever would have had it. The
+        // event's time keeps a late answer off a newer grab.
+        grabActive_ = swallow;
+        xcb_allow_events(xcb_, swallow ? XCB_ALLOW_SYNC_KEYBOARD : XCB_ALLOW_REPLAY_KEYBOARD, key->time);
         xcb_flush(xcb_);
         return;
       }
@@ -314,39 +319,50 @@ class X11Keyboard::Connection {
     }
   }
 
-  // One key change from either source; answers whether it is swallowed
-  // (meaningful for grabbed events only).
-  bool settle(std::uint8_t keycode, bool press, xcb_timestamp_t time, bool fromGrab) {
-    bool swallow = false;
-    const auto twin = std::find_if(recent_.begin(), recent_.end(), [&](const DeliveredChange& change) {
-      return change.keycode == keycode && change.press == press && change.time == time && change.fromGrab != fromGrab;
-    });
-    if (twin != recent_.end()) {
-      swallow = twin->swallow;
-      recent_.erase(twin);
-    } else if (press ? keys_.press(keycode) : keys_.release(keycode)) {
+  // Which copies of a key change reach us (XInput 2.1 and later): a change
+  // the server handles while one of our grabs is active comes only as the
+  // grabbed event (raw events skip the client that holds the grab); the
+  // press that opens a grab comes as its raw event directly followed by the
+  // grabbed event; every other change comes only raw. The server handles
+  // both copies of a change one after the other, even when they wait behind
+  // a frozen keyboard, so a grabbed event is paired only with the raw event
+  // just before it. (Pairing by key and time alone would take a later change
+  // of the same key within the same millisecond, which fast typing behind a
+  // frozen keyboard produces, for a copy and lose it, leaving the key held.)
+
+  // A raw key event; nothing waits for its answer unless it is the press
+  // of a grabbed key, whose grabbed copy may follow.
+  void settleRaw(std::uint8_t keycode, bool press, xcb_timestamp_t time) {
+    const bool grabbedKey = press && std::binary_search(grabbed_.begin(), grabbed_.end(), keycode);
+    const bool swallow = settle(keycode, press, grabbedKey);
+    lastRaw_ = RawChange{keycode, press, time, swallow};
+  }
+
+  // A key event our grab holds the keyboard for; answers whether it is
+  // swallowed. `activating`: it is the press that opened the grab.
+  bool settleGrabbed(std::uint8_t keycode, bool press, xcb_timestamp_t time, bool activating) {
+    const std::optional<RawChange> raw = std::exchange(lastRaw_, std::nullopt);
+    const bool twin = activating && raw && raw->keycode == keycode && raw->press == press && raw->time == time;
+    const bool swallow = twin ? raw->swallow : settle(keycode, press, true);
+    swallowedHeld_[keycode] = press && swallow;
+    return swallow;
+  }
+
+  // One key change, delivered once; answers whether it is swallowed (when
+  // `answerNeeded`, else false).
+  bool settle(std::uint8_t keycode, bool press, bool answerNeeded) {
+    if (!press) {
+      swallowedHeld_.reset(keycode);
+    }
+    if (press ? keys_.press(keycode) : keys_.release(keycode)) {
       // Changes made while the interception is off go by unseen.
       if (!intercepting_ || interceptionOn_) {
-        const std::uint16_t keyCode = *keys_.keyCodeOf(keycode);
-        // The answer matters only when a grabbed copy of this change is or
-        // will be waiting for it.
-        const bool grabbed = intercepting_ && (fromGrab || grabActive_ || keyCode == KeyCode::leftCommand ||
-                                               keyCode == KeyCode::rightCommand);
-        swallow = deliver(keyCode, keys_.flags(), grabbed);
+        return deliver(*keys_.keyCodeOf(keycode), keys_.flags(), intercepting_ && answerNeeded);
       }
-      if (intercepting_) {
-        recent_.push_back({keycode, press, time, fromGrab, swallow});
-        if (recent_.size() > rememberedChanges) {
-          recent_.pop_front();  // a raw copy whose grabbed copy never came
-        }
-      }
-    } else if (fromGrab && press && swallowedHeld_[keycode]) {
-      swallow = true;  // the key repeating while its press was swallowed
+      return false;
     }
-    if (fromGrab) {
-      swallowedHeld_[keycode] = press && swallow;
-    }
-    return swallow;
+    // The key repeating while its press was swallowed stays swallowed.
+    return press && swallowedHeld_[keycode];
   }
 
   // Posts the change to the main thread; when `waitForAnswer`, waits for the
@@ -418,10 +434,10 @@ class X11Keyboard::Connection {
   X11ModifierKeys keys_;
   bool interceptionOn_ = false;
   std::vector<std::uint8_t> grabbed_;  // ascending
-  std::deque<DeliveredChange> recent_;
-  std::bitset<256> swallowedHeld_;  // keys whose press was swallowed, until released
-  bool grabActive_ = false;         // the keyboard sends us every key until we replay
-  std::uint8_t grabKey_ = 0;        // the key whose press activated it
+  std::optional<RawChange> lastRaw_;   // the raw copy of the latest key event, if it was raw
+  std::bitset<256> swallowedHeld_;     // keys whose grabbed press was swallowed, until released
+  bool grabActive_ = false;            // the keyboard sends us every key until we replay
+  std::uint8_t grabKey_ = 0;           // the key whose press activated it
   std::uint64_t sequence_ = 0;
 };
 

@@ -83,6 +83,22 @@ class X11KeyboardTest : public ::testing::Test {
     return serveUntil([&] { return listener_.changes.size() >= count; });
   }
 
+  // The key events `application` received up to the release of the letter A
+  // (typed last); stops early if the letter never comes.
+  std::vector<FocusedKeyWindow::KeyEvent> keysUntilLetterReleased(FocusedKeyWindow& application) {
+    const FocusedKeyWindow::KeyEvent letterReleased{false, keys_->keycodeOf(XTestKeyboard::letterA)};
+    std::vector<FocusedKeyWindow::KeyEvent> received;
+    while (received.empty() || received.back() != letterReleased) {
+      const auto event = application.nextKeyEvent();
+      if (!event) {
+        ADD_FAILURE() << "the application never got the letter";
+        break;
+      }
+      received.push_back(*event);
+    }
+    return received;
+  }
+
   std::unique_ptr<XvfbDisplay> display_;
   std::unique_ptr<XTestKeyboard> keys_;
   RunLoop loop_;
@@ -184,15 +200,60 @@ TEST_F(X11KeyboardTest, InterceptingSwallowsOnlyTheChangesTheListenerAsksFor) {
 
   const std::uint8_t superL = keys_->keycodeOf(XTestKeyboard::superL);
   const std::uint8_t letterA = keys_->keycodeOf(XTestKeyboard::letterA);
-  std::vector<FocusedKeyWindow::KeyEvent> received;
-  while (received.empty() || received.back() != FocusedKeyWindow::KeyEvent{false, letterA}) {
-    const auto event = application.nextKeyEvent();
-    ASSERT_TRUE(event) << "the application never got the letter";
-    received.push_back(*event);
-  }
-  EXPECT_EQ(received, (std::vector<FocusedKeyWindow::KeyEvent>{
-                          {true, superL}, {false, superL}, {true, letterA}, {false, letterA}}));
+  EXPECT_EQ(
+      keysUntilLetterReleased(application),
+      (std::vector<FocusedKeyWindow::KeyEvent>{{true, superL}, {false, superL}, {true, letterA}, {false, letterA}}));
   EXPECT_FALSE(listener_.offMainThread);
+}
+
+// Typed faster than the main thread answers, the changes of one Super key
+// share server milliseconds and reach us raw only, grabbed only or both,
+// depending on the answers. Each must be delivered exactly once, and each
+// answer must land on its own event: pressing Super_R every second time
+// swallowed means the application gets exactly the other presses and their
+// releases.
+TEST_F(X11KeyboardTest, QuickChangesOfOneKeyAreEachDeliveredOnceAndAnsweredOnTheirOwnEvent) {
+  constexpr int rounds = 40;
+  FocusedKeyWindow application(display_->name());
+  X11Keyboard keyboard(loop_, options());
+  int presses = 0;
+  listener_.swallowing = [&](std::uint16_t keyCode) {
+    const bool press = (listener_.changes.back().modifierFlags & command) != 0;
+    return keyCode == KeyCode::rightCommand && press && ++presses % 2 == 0;
+  };
+  ASSERT_TRUE(keyboard.startIntercepting(listener_));
+
+  std::thread typist([&] {
+    for (int round = 0; round < 2 * rounds; ++round) {
+      keys_->press(XTestKeyboard::superR);
+      keys_->release(XTestKeyboard::superR);
+    }
+    keys_->press(XTestKeyboard::letterA);
+    keys_->release(XTestKeyboard::letterA);
+  });
+  const bool served = serveUntilChanges(4 * rounds);
+  typist.join();
+  const std::vector<FocusedKeyWindow::KeyEvent> received = keysUntilLetterReleased(application);
+  ASSERT_TRUE(served) << listener_.changes.size() << " changes delivered";
+  loop_.runUntilIdle();
+
+  std::vector<Change> expectedChanges;
+  const std::uint8_t superR = keys_->keycodeOf(XTestKeyboard::superR);
+  const std::uint8_t letterA = keys_->keycodeOf(XTestKeyboard::letterA);
+  std::vector<FocusedKeyWindow::KeyEvent> expectedKeys;
+  for (int round = 0; round < 2 * rounds; ++round) {
+    expectedChanges.push_back({KeyCode::rightCommand, command});
+    expectedChanges.push_back({KeyCode::rightCommand, 0});
+    if (round % 2 == 0) {
+      expectedKeys.push_back({true, superR});
+      expectedKeys.push_back({false, superR});
+    }
+  }
+  expectedKeys.push_back({true, letterA});
+  expectedKeys.push_back({false, letterA});
+  EXPECT_EQ(listener_.changes, expectedChanges);
+  EXPECT_EQ(received, expectedKeys);
+  EXPECT_EQ(listener_.switchedOff, 0);
 }
 
 TEST_F(X11KeyboardTest, AfterStopDeliveringInterceptedKeysPassUntouched) {
