@@ -172,13 +172,57 @@ std::vector<std::optional<xcb_window_t>> X11ClientList::topLevelsOf(const X11Con
   return result;
 }
 
-std::vector<X11Client> X11ClientList::read(const X11Connection& connection) {
+// The clients with their owners and top levels (and, given `titled`, the
+// titles of those same clients set in it), in one pipelined pass plus one
+// per level of the tree for the clients whose frame is not known yet.
+std::vector<X11Client> X11ClientList::withOwnersAndTopLevels(
+    const X11Connection& connection,
+    const std::vector<std::pair<xcb_window_t, xcb_window_t>>& clients,
+    std::vector<X11Client>* titled) {
+  std::vector<std::pair<X11Connection::TitleRequest, X11Connection::ProcessRequest>> requests;
+  requests.reserve(clients.size());
+  for (const auto& [window, topLevel] : clients) {
+    requests.emplace_back(titled ? connection.askTitle(window) : X11Connection::TitleRequest{},
+                          connection.askProcess(window));
+  }
+  std::vector<X11Client> result(clients.size());
+  std::vector<xcb_window_t> unframed;
+  for (std::size_t index = 0; index < clients.size(); ++index) {
+    X11Client& client = result[index];
+    client.window = clients[index].first;
+    client.topLevel = clients[index].second;
+    if (titled) {
+      (*titled)[index].title = connection.title(requests[index].first);
+    }
+    client.processID = connection.process(requests[index].second);
+    if (client.topLevel == XCB_NONE) {
+      unframed.push_back(client.window);
+    }
+  }
+  const auto topLevels = topLevelsOf(connection, unframed);
+  for (std::size_t index = 0, next = 0; index < result.size(); ++index) {
+    if (result[index].topLevel == XCB_NONE) {
+      result[index].topLevel = topLevels[next++].value_or(result[index].window);
+    }
+  }
+  return result;
+}
+
+std::vector<X11Client> X11ClientList::read(const X11Connection& connection, X11ClientDetail detail) {
   xcb_connection_t* raw = connection.raw();
   const X11Atoms& atoms = connection.atoms();
 
+  // The stacking list and the current desktop travel with the manager check.
+  const auto stackingCookie =
+      xcb_get_property(raw, 0, connection.root(), atoms.netClientListStacking, XCB_ATOM_ANY, 0, propertyLimit);
+  const auto desktopCookie =
+      xcb_get_property(raw, 0, connection.root(), atoms.netCurrentDesktop, XCB_ATOM_ANY, 0, propertyLimit);
+  const bool managed = connection.windowManager().has_value();
+  auto stacking = values32(raw, stackingCookie);
+  const auto currentDesktop = values32(raw, desktopCookie);
+
   std::vector<std::pair<xcb_window_t, xcb_window_t>> clients;  // client, top level
-  if (connection.windowManager()) {
-    auto stacking = connection.property32(connection.root(), atoms.netClientListStacking);
+  if (managed) {
     std::reverse(stacking.begin(), stacking.end());
     for (const std::uint32_t client : stacking) {
       clients.emplace_back(client, XCB_NONE);
@@ -186,8 +230,10 @@ std::vector<X11Client> X11ClientList::read(const X11Connection& connection) {
   } else {
     clients = clientsByStacking(connection);
   }
+  if (detail == X11ClientDetail::owners) {
+    return withOwnersAndTopLevels(connection, clients, nullptr);
+  }
 
-  const auto currentDesktop = connection.property32(connection.root(), atoms.netCurrentDesktop);
   std::vector<Cookies> cookies;
   cookies.reserve(clients.size());
   for (const auto& [window, topLevel] : clients) {
@@ -251,26 +297,15 @@ std::vector<X11Client> X11ClientList::read(const X11Connection& connection) {
   }
 
   // Titles, processes and top levels in a second pipelined pass.
-  std::vector<std::pair<X11Connection::TitleRequest, X11Connection::ProcessRequest>> requests;
-  requests.reserve(result.size());
+  std::vector<std::pair<xcb_window_t, xcb_window_t>> kept;
+  kept.reserve(result.size());
   for (const X11Client& client : result) {
-    requests.emplace_back(connection.askTitle(client.window), connection.askProcess(client.window));
+    kept.emplace_back(client.window, client.topLevel);
   }
+  const auto owned = withOwnersAndTopLevels(connection, kept, &result);
   for (std::size_t index = 0; index < result.size(); ++index) {
-    result[index].title = connection.title(requests[index].first);
-    result[index].processID = connection.process(requests[index].second);
-  }
-  std::vector<xcb_window_t> unframed;
-  for (const X11Client& client : result) {
-    if (client.topLevel == XCB_NONE) {
-      unframed.push_back(client.window);
-    }
-  }
-  const auto topLevels = topLevelsOf(connection, unframed);
-  for (std::size_t index = 0, next = 0; index < result.size(); ++index) {
-    if (result[index].topLevel == XCB_NONE) {
-      result[index].topLevel = topLevels[next++].value_or(result[index].window);
-    }
+    result[index].processID = owned[index].processID;
+    result[index].topLevel = owned[index].topLevel;
   }
   return result;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <xcb/xcb.h>
@@ -36,6 +37,12 @@ struct X11Client {
   bool onScreen = false;        // viewable, on the current desktop and not hidden
 };
 
+// How much of each client a listing reads.
+enum class X11ClientDetail {
+  everything,  // all of X11Client
+  owners,      // only window, topLevel and processID; the rest keeps its defaults
+};
+
 class X11ClientList {
  public:
   // Every top-level client, mapped or not, front to back: the window
@@ -43,7 +50,11 @@ class X11ClientList {
   // else the server's stacking order down to the clients (the windows that
   // carry WM_STATE, or without any manager the root's children that are not
   // override-redirect). Empty when the server cannot be read. Any thread.
-  static std::vector<X11Client> read(const X11Connection& connection);
+  // With X11ClientDetail::owners, only what tells which process owns which
+  // top-level window is read, far fewer requests; a client gone meanwhile
+  // may then stay listed, with no process.
+  static std::vector<X11Client> read(const X11Connection& connection,
+                                     X11ClientDetail detail = X11ClientDetail::everything);
 
   // The client whose top-level window holds `window` (the client itself, its
   // frame or any window inside either); absent when none does.
@@ -52,6 +63,12 @@ class X11ClientList {
   // server once per level of the tree rather than once per window.
   static std::vector<std::optional<xcb_window_t>> topLevelsOf(const X11Connection& connection,
                                                               const std::vector<xcb_window_t>& windows);
+
+ private:
+  static std::vector<X11Client> withOwnersAndTopLevels(
+      const X11Connection& connection,
+      const std::vector<std::pair<xcb_window_t, xcb_window_t>>& clients,
+      std::vector<X11Client>* titled);
 };
 
 }  // namespace Sablekit

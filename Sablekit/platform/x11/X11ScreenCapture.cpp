@@ -134,6 +134,11 @@ X11ScreenCapture::X11ScreenCapture(const X11Connection* connection) : connection
 X11ScreenCapture::~X11ScreenCapture() {
   if (spareSegment_) {
     freeSegment(*spareSegment_);
+  }
+  if (spareCanvas_) {
+    freeCanvas(*spareCanvas_);
+  }
+  if (connection_) {
     xcb_flush(connection_->raw());
   }
 }
@@ -141,7 +146,7 @@ X11ScreenCapture::~X11ScreenCapture() {
 std::optional<X11ScreenCapture::SharedSegment> X11ScreenCapture::takeSegment(std::size_t size) {
   std::optional<SharedSegment> spare;
   {
-    const std::lock_guard lock(segmentMutex_);
+    const std::lock_guard lock(spareMutex_);
     spare.swap(spareSegment_);
   }
   if (spare && spare->size >= size) {
@@ -175,7 +180,7 @@ std::optional<X11ScreenCapture::SharedSegment> X11ScreenCapture::takeSegment(std
 
 void X11ScreenCapture::returnSegment(SharedSegment segment) {
   {
-    const std::lock_guard lock(segmentMutex_);
+    const std::lock_guard lock(spareMutex_);
     if (!spareSegment_) {
       spareSegment_ = segment;
       return;
@@ -228,7 +233,7 @@ std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::screenshot(
   xcb_connection_t* raw = connection_->raw();
 
   // Which client each child of the root holds.
-  const std::vector<X11Client> clients = X11ClientList::read(*connection_);
+  const std::vector<X11Client> clients = X11ClientList::read(*connection_, X11ClientDetail::owners);
   std::unordered_map<xcb_window_t, const X11Client*> clientOf;
   for (const X11Client& client : clients) {
     clientOf.emplace(client.topLevel, &client);
@@ -332,12 +337,53 @@ std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::compose(const Rec
   xcb_connection_t* raw = connection_->raw();
   const auto width = static_cast<std::uint16_t>(monitor.width);
   const auto height = static_cast<std::uint16_t>(monitor.height);
-  const xcb_pixmap_t canvas = xcb_generate_id(raw);
-  xcb_create_pixmap(raw, connection_->screen().root_depth, canvas, connection_->root(), width, height);
-  const xcb_render_picture_t target = xcb_generate_id(raw);
-  xcb_render_create_picture(raw, target, canvas, rootFormat_, 0, nullptr);
+  const Canvas canvas = takeCanvas(width, height);
+  const xcb_render_picture_t target = canvas.picture;
 
-  // The desktop background: the wallpaper pixmap when one is published, else black.
+  // Each window is painted only where no opaque window above it covers it,
+  // so no pixel is painted twice by opaque windows. A window Render cannot
+  // describe stays out and covers nothing.
+  std::vector<const Layer*> painted;
+  for (const Layer& layer : layers) {
+    if (formats_.contains(layer.visual)) {
+      painted.push_back(&layer);
+    }
+  }
+  std::vector<std::vector<xcb_rectangle_t>> visible(painted.size());
+  pixman_region32_t covered;
+  pixman_region32_init(&covered);
+  for (std::size_t index = painted.size(); index-- > 0;) {
+    const Layer& layer = *painted[index];
+    pixman_region32_t own;
+    pixman_region32_init_rect(&own, static_cast<int>(layer.bounds.x - monitor.x),
+                              static_cast<int>(layer.bounds.y - monitor.y), static_cast<unsigned>(layer.bounds.width),
+                              static_cast<unsigned>(layer.bounds.height));
+    pixman_region32_t shown;
+    pixman_region32_init(&shown);
+    pixman_region32_subtract(&shown, &own, &covered);
+    int count = 0;
+    const pixman_box32_t* boxes = pixman_region32_rectangles(&shown, &count);
+    for (int box = 0; box < count; ++box) {
+      const int left = std::max(boxes[box].x1, 0);
+      const int top = std::max(boxes[box].y1, 0);
+      const int right = std::min(boxes[box].x2, static_cast<int>(width));
+      const int bottom = std::min(boxes[box].y2, static_cast<int>(height));
+      if (left < right && top < bottom) {
+        visible[index].push_back({static_cast<std::int16_t>(left), static_cast<std::int16_t>(top),
+                                  static_cast<std::uint16_t>(right - left), static_cast<std::uint16_t>(bottom - top)});
+      }
+    }
+    if (layer.depth != 32) {
+      pixman_region32_union(&covered, &covered, &own);
+    }
+    pixman_region32_fini(&shown);
+    pixman_region32_fini(&own);
+  }
+  pixman_region32_fini(&covered);
+
+  // The desktop background: the wallpaper pixmap when one is published, else
+  // black. The whole canvas is filled first, so that no pixel of an earlier
+  // screenshot survives a window that fails to paint.
   const xcb_rectangle_t whole{0, 0, width, height};
   xcb_render_fill_rectangles(raw, XCB_RENDER_PICT_OP_SRC, target, {0, 0, 0, 0xffff}, 1, &whole);
   const auto wallpaper = connection_->property32(connection_->root(), connection_->atoms().xrootpmapID);
@@ -349,15 +395,17 @@ std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::compose(const Rec
     xcb_render_free_picture(raw, source);
   }
 
-  for (const Layer& layer : layers) {
-    const auto format = formats_.find(layer.visual);
-    if (format == formats_.end()) {
-      continue;  // a visual Render cannot describe: the window stays out
+  for (std::size_t index = 0; index < painted.size(); ++index) {
+    if (visible[index].empty()) {
+      continue;  // wholly covered
     }
+    const Layer& layer = *painted[index];
     const xcb_pixmap_t contents = xcb_generate_id(raw);
     xcb_composite_name_window_pixmap(raw, layer.window, contents);
     const xcb_render_picture_t source = xcb_generate_id(raw);
-    xcb_render_create_picture(raw, source, contents, format->second, 0, nullptr);
+    xcb_render_create_picture(raw, source, contents, formats_.at(layer.visual), 0, nullptr);
+    xcb_render_set_picture_clip_rectangles(raw, target, 0, 0, static_cast<std::uint32_t>(visible[index].size()),
+                                           visible[index].data());
     // Windows with an alpha channel are blended; the others cover what is below.
     const std::uint8_t op = layer.depth == 32 ? XCB_RENDER_PICT_OP_OVER : XCB_RENDER_PICT_OP_SRC;
     xcb_render_composite(
@@ -367,12 +415,48 @@ std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::compose(const Rec
     xcb_render_free_picture(raw, source);
     xcb_free_pixmap(raw, contents);
   }
-  auto image = readBack(canvas, {0, 0, monitor.width, monitor.height});
-  xcb_render_free_picture(raw, target);
-  xcb_free_pixmap(raw, canvas);
+  const std::uint32_t noClip = XCB_NONE;
+  xcb_render_change_picture(raw, target, XCB_RENDER_CP_CLIP_MASK, &noClip);
+  auto image = readBack(canvas.pixmap, {0, 0, monitor.width, monitor.height});
+  returnCanvas(canvas);
   xcb_flush(raw);
   discardQueuedErrors(raw);
   return image;
+}
+
+X11ScreenCapture::Canvas X11ScreenCapture::takeCanvas(std::uint16_t width, std::uint16_t height) {
+  std::optional<Canvas> spare;
+  {
+    const std::lock_guard lock(spareMutex_);
+    spare.swap(spareCanvas_);
+  }
+  if (spare && spare->width == width && spare->height == height) {
+    return *spare;
+  }
+  if (spare) {
+    freeCanvas(*spare);
+  }
+  xcb_connection_t* raw = connection_->raw();
+  Canvas canvas{.pixmap = xcb_generate_id(raw), .picture = xcb_generate_id(raw), .width = width, .height = height};
+  xcb_create_pixmap(raw, connection_->screen().root_depth, canvas.pixmap, connection_->root(), width, height);
+  xcb_render_create_picture(raw, canvas.picture, canvas.pixmap, rootFormat_, 0, nullptr);
+  return canvas;
+}
+
+void X11ScreenCapture::returnCanvas(const Canvas& canvas) {
+  {
+    const std::lock_guard lock(spareMutex_);
+    if (!spareCanvas_) {
+      spareCanvas_ = canvas;
+      return;
+    }
+  }
+  freeCanvas(canvas);
+}
+
+void X11ScreenCapture::freeCanvas(const Canvas& canvas) {
+  xcb_render_free_picture(connection_->raw(), canvas.picture);
+  xcb_free_pixmap(connection_->raw(), canvas.pixmap);
 }
 
 std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::readBack(xcb_drawable_t drawable, const Rect& area) {

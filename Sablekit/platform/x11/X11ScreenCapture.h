@@ -48,6 +48,12 @@ class X11ScreenCapture final : public ScreenCapture {
     xcb_shm_seg_t segment = XCB_NONE;
     std::size_t size = 0;
   };
+  // A monitor-sized pixmap to compose into, with its Render picture.
+  struct Canvas {
+    xcb_pixmap_t pixmap = XCB_NONE;
+    xcb_render_picture_t picture = XCB_NONE;
+    std::uint16_t width = 0, height = 0;
+  };
 
   std::variant<PixelImage, ScreenCaptureError> compose(const Rect& monitor, const std::vector<Layer>& layers);
   std::variant<PixelImage, ScreenCaptureError> readBack(xcb_drawable_t drawable, const Rect& area);
@@ -59,6 +65,10 @@ class X11ScreenCapture final : public ScreenCapture {
   // another screenshot has returned one meanwhile.
   void returnSegment(SharedSegment segment);
   void freeSegment(const SharedSegment& segment);
+  // The same for the canvas: the spare one when it has this size, else a new one.
+  Canvas takeCanvas(std::uint16_t width, std::uint16_t height);
+  void returnCanvas(const Canvas& canvas);
+  void freeCanvas(const Canvas& canvas);
 
   const X11Connection* connection_;
   bool compositing_ = false;
@@ -66,10 +76,12 @@ class X11ScreenCapture final : public ScreenCapture {
   std::map<xcb_visualid_t, xcb_render_pictformat_t> formats_;
   xcb_render_pictformat_t rootFormat_ = XCB_NONE;
   // Attaching a segment costs a wait for the server and fresh pages on both
-  // sides, so one is kept between screenshots. The mutex guards only the
-  // spare; a screenshot holds a segment of its own while it reads.
-  std::mutex segmentMutex_;
+  // sides, and a monitor-sized pixmap fresh pages on the server, so one of
+  // each is kept between screenshots. The mutex guards only the spares; a
+  // screenshot holds the ones it took as its own while it works.
+  std::mutex spareMutex_;
   std::optional<SharedSegment> spareSegment_;
+  std::optional<Canvas> spareCanvas_;
 };
 
 }  // namespace Sablekit
