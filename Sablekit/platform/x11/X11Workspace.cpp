@@ -105,7 +105,7 @@ std::vector<RunningApplication> X11Workspace::runningApplications() {
   }
   std::vector<RunningApplication> applications;
   std::unordered_set<std::int32_t> seen;
-  for (const X11Client& client : X11ClientList::read(*connection_)) {
+  for (const X11Client& client : X11ClientList::read(*connection_, X11ClientDetail::owners)) {
     if (client.processID && seen.insert(*client.processID).second) {
       applications.push_back(describe(client, *client.processID));
     }
@@ -117,7 +117,7 @@ std::optional<RunningApplication> X11Workspace::application(std::int32_t process
   if (!connection_ || !connection_->healthy()) {
     return std::nullopt;
   }
-  for (const X11Client& client : X11ClientList::read(*connection_)) {
+  for (const X11Client& client : X11ClientList::read(*connection_, X11ClientDetail::owners)) {
     if (client.processID == processID) {
       return describe(client, processID);
     }
