@@ -1,5 +1,5 @@
 // The capture service with the real context services it holds, built on one
-// simulated desktop, for tests that drive the whole pipeline.
+// desktop (simulated or live), for tests that drive the whole pipeline.
 #pragma once
 
 #include "Sablekit/accessibility/AccessibilityWakeService.h"
@@ -10,13 +10,14 @@
 #include "Sablekit/context/automation/BrowserAutomationProbeCoordinator.h"
 #include "Sablekit/context/automation/BrowserURLReadHealthMonitor.h"
 #include "Sablekit/context/browser/BrowserContextService.h"
-#include "Sablekit/platform/simulated/SimulatedDesktop.h"
+#include "Sablekit/platform/Platform.h"
 
 namespace Sablekit::Testing {
 
-// The desktop must outlive the graph.
+// The desktop (and `screenCapture`, when given) must outlive the graph.
 struct CaptureServiceGraph {
-  explicit CaptureServiceGraph(SimulatedDesktop& desktop)
+  // `screenCapture` stands in for the desktop's own, e.g. to act during a screenshot.
+  explicit CaptureServiceGraph(Platform& desktop, ScreenCapture* screenCapture = nullptr)
       : monitor(desktop.clock()),
         capabilityCache(desktop.clock()),
         browserContext(desktop.accessibility(),
@@ -34,7 +35,7 @@ struct CaptureServiceGraph {
                 finderContext,
                 wake,
                 automationProbe,
-                desktop.screenCapture(),
+                screenCapture ? *screenCapture : desktop.screenCapture(),
                 desktop.windowServer(),
                 desktop.workspace(),
                 desktop.processIdentity(),

@@ -94,6 +94,13 @@ std::variant<PixelImage, ScreenCaptureError> SimulatedScreenCapture::screenshot(
   if (faults_.take(SimulatedOperation::screenshot)) {
     return ScreenCaptureError{"The simulated screen capture could not take a screenshot."};
   }
+  // A display that is not (or no longer) on the desktop has nothing to show;
+  // painting the filter's frame anyway would invent a screen.
+  const auto& displays = windowServer_.displays();
+  if (std::none_of(displays.begin(), displays.end(),
+                   [&](const SimulatedDisplay& display) { return display.displayID == filter.display.displayID; })) {
+    return ScreenCaptureError{"The display is no longer connected."};
+  }
   const bool applicationOnly = filter.kind == CaptureFilter::Kind::displayIncludingApplication;
   std::vector<CompositedWindow> shown;
   for (const SimulatedWindow& window : windowServer_.windows()) {
