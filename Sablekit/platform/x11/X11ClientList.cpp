@@ -172,13 +172,14 @@ std::vector<std::optional<xcb_window_t>> X11ClientList::topLevelsOf(const X11Con
   return result;
 }
 
-// The clients with their owners and top levels (and, given `titled`, the
-// titles of those same clients set in it), in one pipelined pass plus one
-// per level of the tree for the clients whose frame is not known yet.
-std::vector<X11Client> X11ClientList::withOwnersAndTopLevels(
-    const X11Connection& connection,
-    const std::vector<std::pair<xcb_window_t, xcb_window_t>>& clients,
-    std::vector<X11Client>* titled) {
+// The clients with their owners (and, given `titled`, the titles of those
+// same clients set in it) in one pipelined pass; `withTopLevels`, their top
+// levels too, one more wait per level of the tree for the clients whose
+// frame is not known yet.
+std::vector<X11Client> X11ClientList::withOwners(const X11Connection& connection,
+                                                 const std::vector<std::pair<xcb_window_t, xcb_window_t>>& clients,
+                                                 std::vector<X11Client>* titled,
+                                                 bool withTopLevels) {
   std::vector<std::pair<X11Connection::TitleRequest, X11Connection::ProcessRequest>> requests;
   requests.reserve(clients.size());
   for (const auto& [window, topLevel] : clients) {
@@ -195,13 +196,13 @@ std::vector<X11Client> X11ClientList::withOwnersAndTopLevels(
       (*titled)[index].title = connection.title(requests[index].first);
     }
     client.processID = connection.process(requests[index].second);
-    if (client.topLevel == XCB_NONE) {
+    if (withTopLevels && client.topLevel == XCB_NONE) {
       unframed.push_back(client.window);
     }
   }
   const auto topLevels = topLevelsOf(connection, unframed);
   for (std::size_t index = 0, next = 0; index < result.size(); ++index) {
-    if (result[index].topLevel == XCB_NONE) {
+    if (withTopLevels && result[index].topLevel == XCB_NONE) {
       result[index].topLevel = topLevels[next++].value_or(result[index].window);
     }
   }
@@ -230,8 +231,8 @@ std::vector<X11Client> X11ClientList::read(const X11Connection& connection, X11C
   } else {
     clients = clientsByStacking(connection);
   }
-  if (detail == X11ClientDetail::owners) {
-    return withOwnersAndTopLevels(connection, clients, nullptr);
+  if (detail != X11ClientDetail::everything) {
+    return withOwners(connection, clients, nullptr, detail == X11ClientDetail::ownersAndFrames);
   }
 
   std::vector<Cookies> cookies;
@@ -302,7 +303,7 @@ std::vector<X11Client> X11ClientList::read(const X11Connection& connection, X11C
   for (const X11Client& client : result) {
     kept.emplace_back(client.window, client.topLevel);
   }
-  const auto owned = withOwnersAndTopLevels(connection, kept, &result);
+  const auto owned = withOwners(connection, kept, &result, true);
   for (std::size_t index = 0; index < result.size(); ++index) {
     result[index].processID = owned[index].processID;
     result[index].topLevel = owned[index].topLevel;

@@ -39,8 +39,9 @@ struct X11Client {
 
 // How much of each client a listing reads.
 enum class X11ClientDetail {
-  everything,  // all of X11Client
-  owners,      // only window, topLevel and processID; the rest keeps its defaults
+  everything,       // all of X11Client
+  ownersAndFrames,  // only window, topLevel and processID; the rest keeps its defaults
+  owners,           // only window and processID; topLevel is XCB_NONE unless the listing knew it anyway
 };
 
 class X11ClientList {
@@ -50,9 +51,9 @@ class X11ClientList {
   // else the server's stacking order down to the clients (the windows that
   // carry WM_STATE, or without any manager the root's children that are not
   // override-redirect). Empty when the server cannot be read. Any thread.
-  // With X11ClientDetail::owners, only what tells which process owns which
-  // top-level window is read, far fewer requests; a client gone meanwhile
-  // may then stay listed, with no process.
+  // With less detail, only what tells which process owns which client (and
+  // which top-level window holds it) is read, far fewer requests; a client
+  // gone meanwhile may then stay listed, with no process.
   static std::vector<X11Client> read(const X11Connection& connection,
                                      X11ClientDetail detail = X11ClientDetail::everything);
 
@@ -65,10 +66,10 @@ class X11ClientList {
                                                               const std::vector<xcb_window_t>& windows);
 
  private:
-  static std::vector<X11Client> withOwnersAndTopLevels(
-      const X11Connection& connection,
-      const std::vector<std::pair<xcb_window_t, xcb_window_t>>& clients,
-      std::vector<X11Client>* titled);
+  static std::vector<X11Client> withOwners(const X11Connection& connection,
+                                           const std::vector<std::pair<xcb_window_t, xcb_window_t>>& clients,
+                                           std::vector<X11Client>* titled,
+                                           bool withTopLevels);
 };
 
 }  // namespace Sablekit

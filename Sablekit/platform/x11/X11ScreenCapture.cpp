@@ -233,7 +233,7 @@ std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::screenshot(
   xcb_connection_t* raw = connection_->raw();
 
   // Which client each child of the root holds.
-  const std::vector<X11Client> clients = X11ClientList::read(*connection_, X11ClientDetail::owners);
+  const std::vector<X11Client> clients = X11ClientList::read(*connection_, X11ClientDetail::ownersAndFrames);
   std::unordered_map<xcb_window_t, const X11Client*> clientOf;
   for (const X11Client& client : clients) {
     clientOf.emplace(client.topLevel, &client);
