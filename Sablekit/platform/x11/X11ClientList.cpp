@@ -1,5 +1,5 @@
-// Reading the client windows of the screen in one pipelined pass: every
-// request for every window is sent before the first reply is awaited.
+// Reading the client windows of the screen in pipelined passes: every request
+// of a pass, for every window, is sent before its first reply is awaited.
 #include "Sablekit/platform/x11/X11ClientList.h"
 
 #include <algorithm>
