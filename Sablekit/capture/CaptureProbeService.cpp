@@ -318,7 +318,14 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
     throw CaptureHostError::captureContextChanged();
   }
 
-  // 22. The outcome, from the first look.
+  // 22. The outcome, from the first look. A snapshot walks the focused
+  // application's every window, so when the capture cut out another window
+  // of that application (a private window or a listed site behind the focused
+  // browser window) the snapshot would hand over what the image left out.
+  const bool focusedApplicationCutOut = std::any_of(records.begin(), records.end(), [&](const WindowRecord& window) {
+    return window.ownerPID == focused.ownerPID && window.windowID != focused.windowID &&
+           isExcluded(window, focused, exclusion);
+  });
   const Point mouse = workspace_.pointerLocation();
   return CaptureOutcome{
       .image = std::get<PixelImage>(std::move(shot)),
@@ -334,7 +341,7 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
       .mouseX = mouse.x,
       .mouseY = mouse.y,
       .inactive = inactive,
-      .suppressAccessibilitySnapshot = focused.ownerPID == parentPID && !titles.empty(),
+      .suppressAccessibilitySnapshot = (focused.ownerPID == parentPID && !titles.empty()) || focusedApplicationCutOut,
       .visibleWindowCount = static_cast<std::int64_t>(displayWindows.size()),
       .excludedWindowCount = static_cast<std::int64_t>(excluded.size()),
       .unmatchedExcludedWindowCount = 0,

@@ -45,6 +45,8 @@ struct CaptureOutcome {
   double mouseX = 0;  // as the platform reports the pointer: lower-left origin, y upwards
   double mouseY = 0;
   bool inactive = false;
+  // The parent listed window titles and owns the focused window, or another
+  // window of the focused application was cut out: no snapshot is walked.
   bool suppressAccessibilitySnapshot = false;
   std::int64_t visibleWindowCount = 0;
   std::int64_t excludedWindowCount = 0;
