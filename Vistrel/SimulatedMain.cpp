@@ -5,6 +5,7 @@
 
 #include "Sablekit/platform/posix/PosixStandardStreams.h"
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
+#include "Sablekit/protocol/HostRequest.h"
 #include "Vistrel/VistrelMain.h"
 
 namespace {
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   ignoreBrokenPipeSignal();
-  FileDescriptorLineSource input(0);
+  FileDescriptorLineSource input(0, HostRequest::maximumLineBytes);
   FileDescriptorByteSink output(1);
   FileDescriptorByteSink diagnostics(2);
   FaultInjector& faults = desktop->faults();

@@ -1,7 +1,7 @@
 // Fuzz target: one request line through the capture host's whole loop on the
-// demo desktop. Whatever the line, the loop writes exactly one well-formed
-// response line, or (only when the response cannot be encoded) the single
-// diagnostic and nothing else.
+// demo desktop (lighter, see below). Whatever the line, the loop writes
+// exactly one well-formed response line, or (only when the response cannot be
+// encoded) the single diagnostic and nothing else.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -38,10 +38,11 @@ void require(bool condition) {
   }
 }
 
-// Compact, keys sorted, '/' unescaped: re-encoding the parsed line gives it back.
+// Compact, keys sorted, '/' unescaped: re-encoding the parsed line gives it
+// back (the encoder never writes "\/"; a plain search for it would also find a
+// backslash of the request echoed in a message, "\\/", followed by a slash).
 void requireWellFormedResponse(const std::string& line) {
   require(line.find('\n') == std::string::npos);
-  require(line.find("\\/") == std::string::npos);
   const JsonCodec::Value response = JsonCodec::parse(line);
   require(JsonCodec::serialize(response) == line);
   require(response.is_object() && response.contains("id") && response["id"].is_number_integer());
@@ -55,11 +56,23 @@ void requireWellFormedResponse(const std::string& line) {
   }
 }
 
+// The demo desktop at one pixel per point, with its text recognition
+// scripted instead of Tesseract's: a full-resolution frame took Tesseract,
+// x265 and the sanitizers half a minute, and neither library is ours to fuzz.
+std::unique_ptr<SimulatedDesktop> lighterDemo() {
+  JsonCodec::Value scenario = JsonCodec::parse(SimulatedDesktop::demoScenario());
+  scenario["textRecognition"] = JsonCodec::parse(R"json({"lines": [
+    {"text": "fn capture(display: Display) -> Frame {", "confidence": 0.9,
+     "box": {"x": 0.2, "y": 0.6, "width": 0.3, "height": 0.02}}]})json");
+  scenario["displays"][0]["pixelsPerPoint"] = 1;
+  return SimulatedDesktop::fromScenario(scenario.dump());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // The desktop lives for the whole run, like the one the host serves.
-  static const std::unique_ptr<SimulatedDesktop> desktop = SimulatedDesktop::demo();
+  static const std::unique_ptr<SimulatedDesktop> desktop = lighterDemo();
   std::string line(reinterpret_cast<const char*>(data), size);
   // The loop hands out lines without their line feed.
   if (const std::size_t end = line.find('\n'); end != std::string::npos) {

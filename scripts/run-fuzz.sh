@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets with clang-14 (ASan + UBSan) and runs each for
 # SECONDS seconds (default 60) from its committed seed corpus.
 #   scripts/run-fuzz.sh [SECONDS] [TARGET...]
-# Environment: BUILD_DIR (default build-fuzz), JOBS (default 2).
+# Environment: BUILD_DIR (default build-fuzz), JOBS (default 2), TIMEOUT (seconds
+# one input may take before it counts as a hang, default 120).
 # New inputs go to a scratch copy of the corpus, so the committed seeds stay
 # as they are; a crash leaves its input as BUILD_DIR/artifacts/<target>/crash-*
 # and makes the script exit non-zero.
@@ -33,7 +34,7 @@ for target in "${targets[@]}"; do
   cp -n "$root/fuzz/corpus/$target/"* "$corpus/" 2>/dev/null || true
   echo "== fuzz_$target for ${seconds}s"
   if ! "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
-      -artifact_prefix="$artifacts/" -max_len=65536 -timeout=30 -rss_limit_mb=4096 "$corpus" 2>"$build/fuzz_$target.log"; then
+      -artifact_prefix="$artifacts/" -max_len=65536 -timeout="${TIMEOUT:-120}" -rss_limit_mb=4096 "$corpus" 2>"$build/fuzz_$target.log"; then
     echo "fuzz_$target FAILED; see $build/fuzz_$target.log and $artifacts" >&2
     tail -40 "$build/fuzz_$target.log" >&2
     status=1

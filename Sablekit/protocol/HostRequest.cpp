@@ -6,8 +6,8 @@ namespace Sablekit {
 
 HostRequest HostRequest::decodeLine(std::string_view line) {
   if (line.size() > maximumLineBytes) {
-    throw JsonCodec::DecodingError("the request line is " + std::to_string(line.size()) + " bytes long, more than " +
-                                   std::to_string(maximumLineBytes));
+    // No length in the message: the reader keeps only the head of such a line.
+    throw JsonCodec::DecodingError("the request line has more than " + std::to_string(maximumLineBytes) + " bytes");
   }
   return decode(JsonCodec::parse(line));
 }

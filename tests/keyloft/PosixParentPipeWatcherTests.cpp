@@ -1,7 +1,10 @@
+// The parent-pipe watcher on real pipes and descriptors.
 #include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <thread>
 
 #include <fcntl.h>
@@ -46,26 +49,39 @@ void waitUntilDrained(int readEnd, const ClosedRecorder& recorder) {
 }
 
 TEST(PosixParentPipeWatcher, IgnoresDataAndReportsEndOfFileExactlyOnceOnItsWorker) {
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  ClosedRecorder recorder;
-  auto firstCall = recorder.firstCall.get_future();
-  auto watcher = std::make_unique<PosixParentPipeWatcher>(fds[0], recorder.handler());
-  watcher->start();
-  watcher->start();
+  const struct {
+    const char* name;
+    std::size_t bytes;
+  } cases[] = {{"a few bytes", 3}, {"megabytes, more than a pipe holds", 4 * 1024 * 1024}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ClosedRecorder recorder;
+    auto firstCall = recorder.firstCall.get_future();
+    auto watcher = std::make_unique<PosixParentPipeWatcher>(fds[0], recorder.handler());
+    watcher->start();
+    watcher->start();
 
-  ASSERT_EQ(::write(fds[1], "abc", 3), 3);
-  waitUntilDrained(fds[0], recorder);
-  EXPECT_EQ(recorder.calls.load(), 0) << "data from the parent is not a close";
-  EXPECT_FALSE(watcher->isClosed());
+    // Only a reader that keeps draining lets this write return.
+    const std::string data(c.bytes, 'd');
+    for (std::string_view rest = data; !rest.empty();) {
+      const auto written = ::write(fds[1], rest.data(), rest.size());
+      ASSERT_GT(written, 0);
+      rest.remove_prefix(static_cast<std::size_t>(written));
+    }
+    waitUntilDrained(fds[0], recorder);
+    EXPECT_EQ(recorder.calls.load(), 0) << "data from the parent is not a close";
+    EXPECT_FALSE(watcher->isClosed());
 
-  ::close(fds[1]);
-  EXPECT_NE(firstCall.get(), std::this_thread::get_id());
-  EXPECT_TRUE(watcher->isClosed());
-  watcher->start();  // closed is final
-  watcher.reset();   // joins the worker: no late second call can hide
-  EXPECT_EQ(recorder.calls.load(), 1);
-  ::close(fds[0]);
+    ::close(fds[1]);
+    EXPECT_NE(firstCall.get(), std::this_thread::get_id());
+    EXPECT_TRUE(watcher->isClosed());
+    watcher->start();  // closed is final
+    watcher.reset();   // joins the worker: no late second call can hide
+    EXPECT_EQ(recorder.calls.load(), 1);
+    ::close(fds[0]);
+  }
 }
 
 TEST(PosixParentPipeWatcher, ReadFailureCountsLikeEndOfFile) {

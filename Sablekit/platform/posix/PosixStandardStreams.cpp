@@ -8,18 +8,22 @@
 
 namespace Sablekit {
 
-namespace {
-constexpr std::size_t readBlockSize = 64 * 1024;
-}
-
 std::optional<std::string> FileDescriptorLineSource::readLine() {
   std::size_t searchFrom = start_;
+  // Set once the line under way has grown past the bound: the buffer then
+  // keeps only its first maximumLineBytes_ + 1 bytes.
+  bool overlong = false;
   for (;;) {
     if (const void* found = std::memchr(buffer_.data() + searchFrom, '\n', buffer_.size() - searchFrom)) {
       const auto end = static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data());
-      std::string line = buffer_.substr(start_, end - start_);
+      std::string line = buffer_.substr(start_, overlong ? maximumLineBytes_ + 1 : end - start_);
       start_ = end + 1;
       return line;
+    }
+    if (buffer_.size() - start_ > maximumLineBytes_) {
+      // Searched and without a line feed: only the kept head matters.
+      overlong = true;
+      buffer_.resize(start_ + maximumLineBytes_ + 1);
     }
     if (ended_) {
       if (start_ < buffer_.size()) {
