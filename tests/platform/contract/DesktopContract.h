@@ -300,9 +300,10 @@ TYPED_TEST_P(DesktopContract, AWindowMovedDuringTheScreenshotMakesTheCaptureRefu
 
 TYPED_TEST_P(DesktopContract, AnEmptyDesktopHasItsDisplaysButNoWindowsOrFrontmostApplication) {
   Platform& platform = this->platform();
-  ASSERT_TRUE(this->eventually([&] {
-    return platform.windowServer().onScreenWindows(true).empty() && !platform.workspace().frontmostProcessID();
-  }));
+  ASSERT_TRUE(this->eventually([&] { return platform.windowServer().onScreenWindows(true).empty(); }))
+      << platform.windowServer().onScreenWindows(true).size() << " windows listed";
+  ASSERT_TRUE(this->eventually([&] { return !platform.workspace().frontmostProcessID(); }))
+      << "frontmost: " << platform.workspace().frontmostProcessID().value_or(0);
   const auto mainID = platform.windowServer().mainDisplayID();
   ASSERT_TRUE(mainID);
   EXPECT_EQ(platform.windowServer().displayBounds(*mainID), (Rect{0, 0, arrangedDisplayWidth, arrangedDisplayHeight}));
