@@ -277,6 +277,12 @@ int main(int argc, char** argv) {
               static_cast<long long>(atEnd), static_cast<long long>(growth),
               static_cast<long long>(maximumGrowthKilobytes), sanitized ? ", not applied under sanitizers" : "");
 
+  // The simulated desktop logs every text read and attribute setting for its
+  // tests; that memory is the simulator's, not the host's.
+  std::printf("simulator logs: %zu text reads, %zu accessibility settings\n",
+              desktop->simulatedTextRecognizer().recognitions().size(),
+              desktop->simulatedAccessibility().settings().size());
+
   bool passed =
       status == 0 && output.failures == 0 && diagnostics.writes == 0 && output.answered == total && expected.empty();
   if (!sanitized && growth > maximumGrowthKilobytes) {
