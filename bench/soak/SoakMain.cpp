@@ -3,10 +3,13 @@
 // host loop on the demo desktop while its windows move and its focus changes;
 // checks that every request is answered once, in order, with a well-formed
 // line, and reports requests per second and resident memory.
-//   vistrel-soak [REQUESTS]          (default 100000)
+//   vistrel-soak [REQUESTS [--answers-only]]          (default 100000)
 // Exits 1 on a missing, extra, misordered or malformed answer, a diagnostic,
-// or (without sanitizers, whose quarantine holds freed memory on purpose) a
-// resident-memory growth after warm-up beyond maximumGrowthKilobytes.
+// or (without sanitizers, whose quarantine holds freed memory on purpose, and
+// without --answers-only) a resident-memory growth after warm-up beyond
+// maximumGrowthKilobytes. Short runs take --answers-only: after a few hundred
+// requests the allocator has not settled (one 3,000-request run grew 0.6 MB,
+// another 6.8 MB).
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -246,8 +249,9 @@ class MeasuredInput final : public LineSource {
 
 int main(int argc, char** argv) {
   const std::int64_t total = argc > 1 ? std::strtoll(argv[1], nullptr, 10) : 100'000;
-  if (argc > 2 || total < 100) {
-    std::fprintf(stderr, "usage: vistrel-soak [REQUESTS, at least 100]\n");
+  const bool answersOnly = argc == 3 && std::string_view(argv[2]) == "--answers-only";
+  if (argc > 3 || (argc == 3 && !answersOnly) || total < 100) {
+    std::fprintf(stderr, "usage: vistrel-soak [REQUESTS, at least 100 [--answers-only]]\n");
     return 2;
   }
   // Warm-up fills the caches and the allocator's pools: a tenth of the run,
@@ -275,7 +279,7 @@ int main(int argc, char** argv) {
   std::printf("\nVmRSS: %lld kB after warm-up, %lld kB peak, %lld kB at end: growth %lld kB (limit %lld kB%s)\n",
               static_cast<long long>(input.afterWarmUp), static_cast<long long>(std::max(input.peak, atEnd)),
               static_cast<long long>(atEnd), static_cast<long long>(growth),
-              static_cast<long long>(maximumGrowthKilobytes), sanitized ? ", not applied under sanitizers" : "");
+              static_cast<long long>(maximumGrowthKilobytes), sanitized || answersOnly ? ", not applied" : "");
 
   // The simulated desktop logs every text read and attribute setting for its
   // tests; that memory is the simulator's, not the host's.
@@ -285,7 +289,7 @@ int main(int argc, char** argv) {
 
   bool passed =
       status == 0 && output.failures == 0 && diagnostics.writes == 0 && output.answered == total && expected.empty();
-  if (!sanitized && growth > maximumGrowthKilobytes) {
+  if (!sanitized && !answersOnly && growth > maximumGrowthKilobytes) {
     std::fprintf(stderr, "resident memory grew by %lld kB after warm-up\n", static_cast<long long>(growth));
     passed = false;
   }
