@@ -13,7 +13,7 @@ packages=(
   libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-shm0-dev
   libxcb-composite0-dev libxcb-xfixes0-dev libxkbcommon-x11-dev
   xvfb xauth xdotool x11-utils openbox
-  xterm x11-apps wmctrl xfonts-base python3-gi gir1.2-gtk-3.0
+  xterm x11-apps wmctrl xfonts-base python3-gi gir1.2-gtk-3.0 dbus-daemon
   clang-14 libclang-rt-14-dev
 )
 
