@@ -95,7 +95,7 @@ std::string respelled(Random& random, std::string_view bundleID, bool padding) {
   return text;
 }
 
-struct WindowSpec {
+struct PlannedWindow {
   std::uint32_t number = 0;
   std::int32_t processID = 0;
   Rect bounds;
@@ -124,9 +124,9 @@ class Builder {
 
     // The focused window first, so that it is the largest of its application's.
     const bool secretFocus = chance(random_, 0.45);
-    WindowSpec focused = secretFocus ? secretWindow(randomSecretKind(), true) : allowedWindow(true);
+    PlannedWindow focused = secretFocus ? secretWindow(randomSecretKind(), true) : allowedWindow(true);
     const auto secretCount = uniform(random_, 1, 8);
-    std::vector<WindowSpec> others;
+    std::vector<PlannedWindow> others;
     for (std::int64_t i = 0; i < secretCount && colours_.size() > 0; ++i) {
       others.push_back(secretWindow(randomSecretKind(), false));
     }
@@ -138,22 +138,22 @@ class Builder {
 
     // Windows above the normal layer (banners, panels) may lie in front of
     // the focused window in the list; they never take the focus.
-    std::vector<WindowSpec> list;
-    std::vector<WindowSpec> behind;
-    for (WindowSpec& window : others) {
+    std::vector<PlannedWindow> list;
+    std::vector<PlannedWindow> behind;
+    for (PlannedWindow& window : others) {
       (window.layer != 0 && chance(random_, 0.5) ? list : behind).push_back(std::move(window));
     }
     result_.focusedWindowNumber = focused.number;
     result_.focusedSecret = focused.secret;
     const std::int32_t frontmost = focused.processID;
     list.push_back(std::move(focused));
-    for (WindowSpec& window : behind) {
+    for (PlannedWindow& window : behind) {
       list.push_back(std::move(window));
     }
     list.push_back(desktopWindow());
 
     SimulatedWindowServer& server = result_.desktop->simulatedWindowServer();
-    for (const WindowSpec& window : list) {
+    for (const PlannedWindow& window : list) {
       WindowListEntry entry =
           SimulatedWindowServer::window(window.number, window.processID, window.bounds, window.layer,
                                         window.title.empty() ? std::nullopt : std::optional(window.title));
@@ -303,7 +303,7 @@ class Builder {
     return page + (privateWindow ? " - Google Chrome (Incognito)" : " - Google Chrome");
   }
 
-  WindowSpec secretWindow(SecretKind kind, bool focused) {
+  PlannedWindow secretWindow(SecretKind kind, bool focused) {
     SecretMarker marker{.kind = kind,
                         .windowNumber = windowNumber(),
                         .processID = 0,
@@ -311,16 +311,16 @@ class Builder {
                         .word = uniqueSecretWord(),
                         .group = std::nullopt};
     colours_.pop_back();
-    WindowSpec window{.number = marker.windowNumber,
-                      .processID = 0,
-                      .bounds = bounds(focused),
-                      .layer = 0,
-                      .title = marker.word + " " + allowedWord(random_),
-                      .content = {.fill = marker.colour,
-                                  .text = {marker.word, allowedWord(random_) + " " + marker.word},
-                                  .textSize = static_cast<double>(uniform(random_, 14, 24))},
-                      .pageURL = std::nullopt,
-                      .secret = result_.secrets.size()};
+    PlannedWindow window{.number = marker.windowNumber,
+                         .processID = 0,
+                         .bounds = bounds(focused),
+                         .layer = 0,
+                         .title = marker.word + " " + allowedWord(random_),
+                         .content = {.fill = marker.colour,
+                                     .text = {marker.word, allowedWord(random_) + " " + marker.word},
+                                     .textSize = static_cast<double>(uniform(random_, 14, 24))},
+                         .pageURL = std::nullopt,
+                         .secret = result_.secrets.size()};
     const bool mayFloat = !focused && chance(random_, 0.3);
     switch (kind) {
       case SecretKind::protectedApplication: {
@@ -375,15 +375,15 @@ class Builder {
     return window;
   }
 
-  WindowSpec allowedWindow(bool focused) {
-    WindowSpec window{.number = windowNumber(),
-                      .processID = 0,
-                      .bounds = bounds(focused),
-                      .layer = 0,
-                      .title = allowedWord(random_) + ".txt",
-                      .content = allowedContent(),
-                      .pageURL = std::nullopt,
-                      .secret = std::nullopt};
+  PlannedWindow allowedWindow(bool focused) {
+    PlannedWindow window{.number = windowNumber(),
+                         .processID = 0,
+                         .bounds = bounds(focused),
+                         .layer = 0,
+                         .title = allowedWord(random_) + ".txt",
+                         .content = allowedContent(),
+                         .pageURL = std::nullopt,
+                         .secret = std::nullopt};
     switch (uniform(random_, 0, 5)) {
       case 0:
       case 1:
@@ -412,7 +412,7 @@ class Builder {
     return window;
   }
 
-  WindowSpec desktopWindow() {
+  PlannedWindow desktopWindow() {
     const Rect& main = displays_[0].frame;
     return {.number = windowNumber(),
             .processID = finderPID,
@@ -427,12 +427,12 @@ class Builder {
   // Each browser's accessibility tree lists all its windows, the first one
   // listed on screen focused; each window has its page as a group with an
   // address (Chromium's reader) and a web area (Gecko's).
-  void loadBrowserTrees(const std::vector<WindowSpec>& list) {
+  void loadBrowserTrees(const std::vector<PlannedWindow>& list) {
     nlohmann::json applications = nlohmann::json::array();
     for (const std::int32_t processID : {firefoxPID, chromePID}) {
       nlohmann::json windows = nlohmann::json::array();
       std::optional<std::string> focusedID;
-      for (const WindowSpec& window : list) {
+      for (const PlannedWindow& window : list) {
         if (window.processID != processID) {
           continue;
         }

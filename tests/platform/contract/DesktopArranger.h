@@ -19,7 +19,7 @@ inline constexpr int arrangedDisplayWidth = 800;
 inline constexpr int arrangedDisplayHeight = 600;
 
 // One application window to open.
-struct ArrangedWindowSpec {
+struct WantedWindow {
   std::string title;
   std::string identity;             // the application's identifier as its platform names it
   std::uint32_t colour = 0x808080;  // 0xRRGGBB, painted over the whole content
@@ -60,7 +60,7 @@ class DesktopArranger {
   // Opens a window of a new application (a process of its own) in front of
   // every window already open, its application frontmost. Returns once the
   // outside world sees it so.
-  virtual ArrangedWindow open(const ArrangedWindowSpec& spec) = 0;
+  virtual ArrangedWindow open(const WantedWindow& wanted) = 0;
   // The user activates the window: it comes to the front and its application
   // becomes frontmost. Returns once the outside world sees it so.
   virtual void activate(const ArrangedWindow& window) = 0;

@@ -24,19 +24,19 @@ SimulatedDesktopArranger::SimulatedDesktopArranger() {
       .addDisplay({2, {arrangedDisplayWidth, 0, arrangedDisplayWidth, arrangedDisplayHeight}, 1.0});
 }
 
-ArrangedWindow SimulatedDesktopArranger::open(const ArrangedWindowSpec& spec) {
-  const ArrangedWindow window{nextWindowID_++, nextProcessID_++, spec.content};
-  const std::array<std::uint8_t, 4> fill{static_cast<std::uint8_t>(spec.colour),
-                                         static_cast<std::uint8_t>(spec.colour >> 8),
-                                         static_cast<std::uint8_t>(spec.colour >> 16), 0xff};
+ArrangedWindow SimulatedDesktopArranger::open(const WantedWindow& wanted) {
+  const ArrangedWindow window{nextWindowID_++, nextProcessID_++, wanted.content};
+  const std::array<std::uint8_t, 4> fill{static_cast<std::uint8_t>(wanted.colour),
+                                         static_cast<std::uint8_t>(wanted.colour >> 8),
+                                         static_cast<std::uint8_t>(wanted.colour >> 16), 0xff};
   std::vector<SimulatedWindow> windows{
-      {.entry = SimulatedWindowServer::window(window.windowID, window.processID, spec.content, 0, spec.title),
+      {.entry = SimulatedWindowServer::window(window.windowID, window.processID, wanted.content, 0, wanted.title),
        .content = {.fill = fill}}};
   const auto& open = desktop_.simulatedWindowServer().windows();
   windows.insert(windows.end(), open.begin(), open.end());
   desktop_.simulatedWindowServer().setWindows(std::move(windows));
   desktop_.simulatedWorkspace()
-      .addApplication({.processID = window.processID, .bundleID = spec.identity, .localizedName = spec.identity})
+      .addApplication({.processID = window.processID, .bundleID = wanted.identity, .localizedName = wanted.identity})
       .setFrontmostProcessID(window.processID);
   return window;
 }

@@ -27,7 +27,7 @@ class SimulatedDesktopArranger final : public DesktopArranger {
 
   const ArrangerCapabilities& capabilities() const override { return capabilities_; }
   Platform& platform() override { return desktop_; }
-  ArrangedWindow open(const ArrangedWindowSpec& spec) override;
+  ArrangedWindow open(const WantedWindow& wanted) override;
   void activate(const ArrangedWindow& window) override;
   void move(const ArrangedWindow& window, Point topLeft) override;
   void failNextShareableContent() override;

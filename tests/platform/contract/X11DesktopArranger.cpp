@@ -75,21 +75,21 @@ Platform& X11DesktopArranger::platform() {
   return session()->desktop;
 }
 
-ArrangedWindow X11DesktopArranger::open(const ArrangedWindowSpec& spec) {
+ArrangedWindow X11DesktopArranger::open(const WantedWindow& wanted) {
   auto window = std::make_unique<X11TestWindow>(
-      session()->display, X11TestWindow::Options{.title = spec.title,
+      session()->display, X11TestWindow::Options{.title = wanted.title,
                                                  .instance = "contract",
-                                                 .className = spec.identity,
-                                                 .colour = spec.colour,
-                                                 .x = static_cast<int>(spec.content.x),
-                                                 .y = static_cast<int>(spec.content.y),
-                                                 .width = static_cast<int>(spec.content.width),
-                                                 .height = static_cast<int>(spec.content.height)});
+                                                 .className = wanted.identity,
+                                                 .colour = wanted.colour,
+                                                 .x = static_cast<int>(wanted.content.x),
+                                                 .y = static_cast<int>(wanted.content.y),
+                                                 .width = static_cast<int>(wanted.content.width),
+                                                 .height = static_cast<int>(wanted.content.height)});
   ArrangedWindow arranged{window->windowID(), window->processID(), {}};
   windows_.push_back(std::move(window));
   // openbox may keep a new window behind the focused one; the user clicks it.
   activate(arranged);
-  arranged.content = session()->tools.clientArea(arranged.windowID).value_or(spec.content);
+  arranged.content = session()->tools.clientArea(arranged.windowID).value_or(wanted.content);
   return arranged;
 }
 

@@ -33,7 +33,7 @@ class X11DesktopArranger final : public DesktopArranger {
 
   const ArrangerCapabilities& capabilities() const override { return capabilities_; }
   Platform& platform() override;
-  ArrangedWindow open(const ArrangedWindowSpec& spec) override;
+  ArrangedWindow open(const WantedWindow& wanted) override;
   void activate(const ArrangedWindow& window) override;
   void move(const ArrangedWindow& window, Point topLeft) override;
   // X11 cannot be made to fail on demand; these do nothing.
