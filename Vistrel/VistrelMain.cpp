@@ -1,8 +1,8 @@
 #include "Vistrel/VistrelMain.h"
 
+#include "Sablekit/capture/CaptureHostServices.h"
 #include "Sablekit/protocol/CaptureHostError.h"
 #include "Sablekit/protocol/HostRequest.h"
-#include "Vistrel/CaptureHostServices.h"
 
 namespace Sablekit {
 

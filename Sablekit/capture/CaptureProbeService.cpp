@@ -56,7 +56,8 @@ CaptureProbeService::CaptureProbeService(BrowserContextService& browserContextSe
                                          Workspace& workspace,
                                          ProcessIdentity& processIdentity,
                                          PermissionChecks& permissions,
-                                         const Clock& clock)
+                                         const Clock& clock,
+                                         const PlatformCapabilities& capabilities)
     : browserContextService_(browserContextService),
       finderContextService_(finderContextService),
       accessibilityWakeService_(accessibilityWakeService),
@@ -66,6 +67,7 @@ CaptureProbeService::CaptureProbeService(BrowserContextService& browserContextSe
       processIdentity_(processIdentity),
       permissions_(permissions),
       clock_(clock),
+      capabilities_(capabilities),
       inventory_(windowServer, workspace, processIdentity) {}
 
 HostHealth CaptureProbeService::health() {
@@ -239,7 +241,8 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
     contextURL = read.pageURL;
     normalizedDomain = std::move(domain);
     browserContext = std::move(read);
-  } else if (!inactive && CapturePrivacyPolicy::normalize(focused.bundleID.value_or("")) == ApplicationCapabilityRegistry::finderBundleID) {
+  } else if (!inactive && CapturePrivacyPolicy::normalize(focused.bundleID.value_or("")) ==
+                              ApplicationCapabilityRegistry::finderBundleID) {
     const bool allowAutomation = parameters && parameters->allowsFinderAutomation();
     finderContext = finderContextService_.read(focused.title, allowAutomation);
     contextURL = finderContext->folderURL;
@@ -297,6 +300,13 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
                            .display = *display,
                            .excludedWindowIDs = {},
                            .includedProcessID = focused.ownerPID};
+  }
+
+  // A desktop that cannot leave windows out would show what must stay out.
+  const bool leavesWindowsOut =
+      filter.kind == CaptureFilter::Kind::displayIncludingApplication || !filter.excludedWindowIDs.empty();
+  if (leavesWindowsOut && capabilities_.windowExclusion == WindowExclusion::unavailable) {
+    throw CaptureHostError::captureFailed(std::string(cannotLeaveWindowsOut));
   }
 
   // 18-20. Size, configuration, screenshot.
