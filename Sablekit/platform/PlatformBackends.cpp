@@ -5,7 +5,7 @@
 #include <array>
 
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
-#include "Sablekit/platform/unavailable/UnavailableAccessibility.h"
+#include "Sablekit/platform/linux/UnavailableAccessibility.h"
 #if SABLEKIT_WITH_X11
 #include "Sablekit/platform/x11/X11Desktop.h"
 #endif

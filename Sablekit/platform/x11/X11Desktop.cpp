@@ -1,8 +1,8 @@
 // Assembling the X11 desktop from its services.
 #include "Sablekit/platform/x11/X11Desktop.h"
 
-#include "Sablekit/platform/unavailable/IdleKeyboard.h"
-#include "Sablekit/platform/unavailable/UnavailableAccessibility.h"
+#include "Sablekit/platform/linux/IdleKeyboard.h"
+#include "Sablekit/platform/linux/UnavailableAccessibility.h"
 #include "Sablekit/platform/x11/keyboard/X11Keyboard.h"
 
 namespace Sablekit {

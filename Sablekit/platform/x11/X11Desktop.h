@@ -15,7 +15,7 @@
 #include "Sablekit/platform/posix/SystemClock.h"
 #include "Sablekit/platform/posix/ThreadTimerScheduler.h"
 #include "Sablekit/platform/tesseract/TesseractTextRecognizer.h"
-#include "Sablekit/platform/unavailable/UnavailableScripting.h"
+#include "Sablekit/platform/linux/UnavailableScripting.h"
 #include "Sablekit/platform/x11/X11Connection.h"
 #include "Sablekit/platform/x11/X11ScreenCapture.h"
 #include "Sablekit/platform/x11/X11WindowServer.h"

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "Sablekit/platform/AccessibilityBackend.h"
-#include "Sablekit/platform/unavailable/UnavailableAccessibilityObservers.h"
+#include "Sablekit/platform/linux/UnavailableAccessibilityObservers.h"
 
 namespace Sablekit {
 
