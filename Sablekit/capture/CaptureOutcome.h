@@ -27,8 +27,11 @@ struct CaptureOutcome {
   std::string focusedApplicationVersion;
   std::int32_t focusedProcessID = 0;
   std::uint32_t focusedWindowID = 0;
-  double mouseX = 0;  // as the platform reports the pointer: lower-left origin, y upwards
-  double mouseY = 0;
+  // The pointer in global points (top-left origin), absent when the platform
+  // cannot tell, and the height of the main display, from whose bottom edge
+  // the wire counts the pointer's y.
+  std::optional<Point> pointer;
+  double mainDisplayHeight = 0;
   bool inactive = false;
   // The parent listed window titles and owns the focused window, or another
   // window of the focused application was cut out: no snapshot is walked.

@@ -250,12 +250,7 @@ PixelImage CaptureProbeService::shoot(const CaptureFilter& filter, std::int64_t 
     throw CaptureHostError::captureFailed(std::string(cannotLeaveWindowsOut));
   }
   const auto [width, height] = outputSize(filter.display.frame, filter.pointPixelScale(), longestSide);
-  const ScreenshotConfiguration configuration{.width = width,
-                                              .height = height,
-                                              .bestResolution = true,
-                                              .scalesToFit = true,
-                                              .showsCursor = true,
-                                              .ignoresShadowsOfSingleWindow = false};
+  const ScreenshotConfiguration configuration{.width = width, .height = height, .showsCursor = true};
   auto shot = screenCapture_.screenshot(filter, configuration);
   if (const auto* error = std::get_if<ScreenCaptureError>(&shot)) {
     throw CaptureHostError::captureFailed(error->description);
@@ -300,7 +295,6 @@ CaptureOutcome CaptureProbeService::outcome(PixelImage image,
       visible.push_back(visibleWindow(window, focused.windowID));
     }
   }
-  const Point mouse = workspace_.pointerLocation();
   return CaptureOutcome{
       .image = std::move(image),
       .capturedAtMilliseconds = wireMilliseconds(clock_.now()),
@@ -312,8 +306,8 @@ CaptureOutcome CaptureProbeService::outcome(PixelImage image,
       .focusedApplicationVersion = focused.applicationVersion,
       .focusedProcessID = focused.ownerPID,
       .focusedWindowID = focused.windowID,
-      .mouseX = mouse.x,
-      .mouseY = mouse.y,
+      .pointer = workspace_.pointerLocation(),
+      .mainDisplayHeight = inventory_.mainDisplayHeight(),
       .inactive = rule.request().inactive,
       .suppressAccessibilitySnapshot = rule.protectsParentOf(focused) || focusedApplicationCutOut,
       .visibleWindowCount = static_cast<std::int64_t>(look.displayWindows.size()),
@@ -355,8 +349,13 @@ CaptureProbeResult CaptureProbeService::makeCaptureResult(const CaptureOutcome& 
   result.focusedApplicationVersion = outcome.focusedApplicationVersion;
   result.focusedProcessID = outcome.focusedProcessID;
   result.focusedWindowID = outcome.focusedWindowID;
-  result.mouseX = outcome.mouseX;
-  result.mouseY = outcome.mouseY;
+  if (outcome.pointer) {
+    // The wire keeps the convention of the platform the protocol was made on:
+    // y counted upwards from the main display's bottom edge. An unknown
+    // pointer stays at 0, 0.
+    result.mouseX = outcome.pointer->x;
+    result.mouseY = outcome.mainDisplayHeight - outcome.pointer->y;
+  }
   result.visibleWindowCount = outcome.visibleWindowCount;
   result.contextLevel = "enriched";
   result.contextURL = outcome.contextURL;

@@ -148,10 +148,10 @@ std::optional<WindowRecord> WindowInventory::selectFocusedWindow(const std::vect
   }
 
   if (!candidates.empty()) {
-    const Point pointer = pointerInGlobalSpace();
-    if (display.frame.contains(pointer)) {
+    const std::optional<Point> pointer = workspace_.pointerLocation();
+    if (pointer && display.frame.contains(*pointer)) {
       for (const WindowRecord* candidate : candidates) {
-        if (candidate->bounds.contains(pointer)) {
+        if (candidate->bounds.contains(*pointer)) {
           return *candidate;
         }
       }
@@ -177,14 +177,10 @@ bool WindowInventory::isFullScreenBackdrop(const WindowRecord& window, const Sha
          window.bounds.intersects(display.frame);
 }
 
-Point WindowInventory::pointerInGlobalSpace() {
-  const Point reported = workspace_.pointerLocation();
-  // The pointer counts y upwards from the main display's bottom edge; windows
-  // count it downwards from its top edge. Without a main display the height is 0.
+double WindowInventory::mainDisplayHeight() {
   const auto mainID = windowServer_.mainDisplayID();
   const auto mainBounds = mainID ? windowServer_.displayBounds(*mainID) : std::nullopt;
-  const double mainHeight = mainBounds ? mainBounds->height : 0.0;
-  return {reported.x, mainHeight - reported.y};
+  return mainBounds ? mainBounds->height : 0.0;
 }
 
 }  // namespace Sablekit

@@ -42,11 +42,14 @@ class WindowInventory {
   // The window the user works in among `windows` (those on `display`): the
   // frontmost application's largest ordinary window when that application is
   // in front, else the frontmost ordinary window (under the pointer when no
-  // application is in front), else the Finder's desktop window. Absent when
-  // none of these exists.
+  // application is in front and the platform tells where the pointer is),
+  // else the Finder's desktop window. Absent when none of these exists.
   std::optional<WindowRecord> selectFocusedWindow(const std::vector<WindowRecord>& windows,
                                                   std::optional<std::int32_t> frontmostPID,
                                                   const ShareableDisplay& display);
+
+  // The height of the main display in points; 0 without one.
+  double mainDisplayHeight();
 
   // A non-empty window whose bounds overlap the display's interior.
   static bool isOnDisplay(const WindowRecord& window, const ShareableDisplay& display);
@@ -55,9 +58,6 @@ class WindowInventory {
   static bool isFullScreenBackdrop(const WindowRecord& window, const ShareableDisplay& display);
 
  private:
-  // The pointer in global (top-left origin) coordinates.
-  Point pointerInGlobalSpace();
-
   WindowServer& windowServer_;
   Workspace& workspace_;
   ProcessIdentity& processIdentity_;

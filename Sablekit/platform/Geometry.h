@@ -1,6 +1,6 @@
 // Points and rectangles in the platform's global display space: points (not
 // pixels), origin at the top-left corner of the main display, y growing
-// downwards (the pointer location is the one exception; see Workspace).
+// downwards.
 #pragma once
 
 #include <algorithm>

@@ -3,6 +3,7 @@
 // change before any other application sees it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace Sablekit {
@@ -31,6 +32,36 @@ inline constexpr std::uint64_t option = 0x80000;
 inline constexpr std::uint64_t command = 0x100000;
 inline constexpr std::uint64_t function = 0x800000;
 }  // namespace ModifierFlag
+
+// The one table both keyboards compute a change's flags from: each modifier
+// key and the flag it holds while it is down. Caps Lock and Function hold
+// none: the platform's Caps Lock flag is a lock the key toggles, not a key
+// held, and no Linux keyboard reports its Function key (the keyboard handles
+// it itself); the shortcut host reads neither.
+struct HeldModifier {
+  std::uint16_t keyCode;
+  std::uint64_t flag;
+};
+inline constexpr std::array<HeldModifier, 8> heldModifiers{{
+    {KeyCode::leftShift, ModifierFlag::shift},
+    {KeyCode::rightShift, ModifierFlag::shift},
+    {KeyCode::leftControl, ModifierFlag::control},
+    {KeyCode::rightControl, ModifierFlag::control},
+    {KeyCode::leftOption, ModifierFlag::option},
+    {KeyCode::rightOption, ModifierFlag::option},
+    {KeyCode::leftCommand, ModifierFlag::command},
+    {KeyCode::rightCommand, ModifierFlag::command},
+}};
+
+// The flag `keyCode` holds while down; 0 for a key the table does not list.
+constexpr std::uint64_t heldModifierFlag(std::uint16_t keyCode) {
+  for (const HeldModifier& modifier : heldModifiers) {
+    if (modifier.keyCode == keyCode) {
+      return modifier.flag;
+    }
+  }
+  return 0;
+}
 
 // Told about keyboard changes. Every call comes on the main thread, one at a
 // time and in the order the changes happened, never from inside a Keyboard

@@ -28,14 +28,16 @@ struct CaptureFilter {
   bool operator==(const CaptureFilter&) const = default;
 };
 
-// How a screenshot is produced. The pixel format is always BGRA.
+// How a screenshot is produced: the whole display, scaled to exactly this
+// size by averaging areas (ImageScaling.h), BGRA, with the pointer drawn
+// where it is when `showsCursor` (and the platform knows where that is).
 struct ScreenshotConfiguration {
+  // Either side beyond this (or not positive) is an error.
+  static constexpr std::int64_t maximumSide = 16384;
+
   std::int64_t width = 0;   // output pixels
   std::int64_t height = 0;  // output pixels
-  bool bestResolution = true;
-  bool scalesToFit = true;
   bool showsCursor = true;
-  bool ignoresShadowsOfSingleWindow = false;
   bool operator==(const ScreenshotConfiguration&) const = default;
 };
 

@@ -44,9 +44,10 @@ class Workspace {
   // The process of the application the system reports as frontmost; absent when none.
   virtual std::optional<std::int32_t> frontmostProcessID() = 0;
 
-  // The pointer as the platform reports it: global points with the origin at
-  // the lower-left corner of the main display and y growing upwards.
-  virtual Point pointerLocation() = 0;
+  // Where the pointer is, in global points like window bounds (origin at the
+  // main display's top-left corner, y growing downwards); absent when the
+  // platform cannot tell (a Wayland client is never told). Main thread.
+  virtual std::optional<Point> pointerLocation() = 0;
 
   // Calls `handler` after every switch of the visible desktop, on a thread of
   // the platform's choosing (callers hop to their own loop) until the

@@ -29,8 +29,9 @@ struct CaptureProbeResult {
   std::string focusedApplicationVersion;
   std::int32_t focusedProcessID = 0;
   std::uint32_t focusedWindowID = 0;
-  // The pointer as the platform reports it: origin at the lower-left corner of
-  // the primary display, y growing upwards.
+  // The pointer in global points with the origin at the lower-left corner of
+  // the primary display and y growing upwards (the window frames' y grows
+  // downwards); 0, 0 when the platform cannot tell.
   double mouseX = 0;
   double mouseY = 0;
   bool inactive = false;

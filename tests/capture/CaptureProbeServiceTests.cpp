@@ -44,7 +44,7 @@ class CaptureDesktop {
         .addApplication({browserPID, "com.google.chrome", "Google Chrome", "120.0", "120"})
         .addApplication({parentPID, "com.example.parent", "Parent", "1.0", "1"})
         .setFrontmostProcessID(editorPID)
-        .setPointer({300, 700});
+        .setPointer(Point{300, 282});  // 700 points above the display's bottom edge
     desktop.simulatedAccessibility().addApplication(browserPID, "chrome").addElement("chrome.window", browserPID);
     desktop.simulatedAccessibility()
         .setValue("chrome", "AXFocusedWindow", desktop.simulatedAccessibility().reference("chrome.window"))
@@ -300,7 +300,6 @@ TEST_F(CaptureProbeServiceTest, OutputSizeFollowsScaleAndTheLongestSideBound) {
     ASSERT_TRUE(configuration.has_value());
     EXPECT_EQ(configuration->width, c.width);
     EXPECT_EQ(configuration->height, c.height);
-    EXPECT_TRUE(configuration->scalesToFit);
     EXPECT_TRUE(configuration->showsCursor);
   }
   // Tiny and odd displays still give even sides of at least 2.
@@ -350,6 +349,37 @@ TEST_F(CaptureProbeServiceTest, AutomationRequestsDelegateOrReportAnInvalidTarge
   const AutomationProbeResult finder =
       service.probeAutomation(CaptureProbeParameters{.automationTarget = std::string("finder")});
   EXPECT_EQ(finder.target, AutomationProbeTarget::finder);
+}
+
+TEST(CaptureProbeServicePointer, TheWireCountsThePointerFromTheMainDisplaysBottomEdgeOrReportsZeroUnknown) {
+  struct Case {
+    const char* name;
+    std::optional<Point> pointer;  // global points
+    double mouseX, mouseY;
+  };
+  // The capture is of the second display, above and right of the 800-point-high main one.
+  const Case cases[] = {
+      {"on the captured display", Point{1200, -50}, 1200, 850},
+      {"on the main display", Point{10, 790}, 10, 10},
+      {"unknown to the platform", std::nullopt, 0, 0},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    SimulatedDesktop desktop;
+    desktop.simulatedWindowServer()
+        .addDisplay({.displayID = 1, .frame = {0, 0, 1000, 800}})
+        .addDisplay({.displayID = 2, .frame = {1000, -200, 600, 400}})
+        .addWindow(SimulatedWindowServer::window(editorWindow, editorPID, {1100, -100, 300, 200}, 0, "notes.txt"));
+    desktop.simulatedWorkspace()
+        .addApplication({editorPID, "com.example.Editor", "Editor", "2.1", "210"})
+        .setFrontmostProcessID(editorPID)
+        .setPointer(test.pointer);
+    CaptureHostServices services(desktop);
+    const CaptureProbeResult result = services.captureProbeService().probe(std::nullopt);
+    EXPECT_EQ(result.displayID, 2u);
+    EXPECT_EQ(result.mouseX, test.mouseX);
+    EXPECT_EQ(result.mouseY, test.mouseY);
+  }
 }
 
 }  // namespace

@@ -94,9 +94,8 @@ class CompositorTest : public ::testing::Test {
         .addWindow(SimulatedWindowServer::window(3, 7, {150, 10, 40, 40}), false, {.fill = aside});
   }
 
-  PixelImage shot(const CaptureFilter& filter, std::int64_t width, std::int64_t height, bool scalesToFit = true) {
-    auto taken = desktop.screenCapture().screenshot(
-        filter, ScreenshotConfiguration{.width = width, .height = height, .scalesToFit = scalesToFit});
+  PixelImage shot(const CaptureFilter& filter, std::int64_t width, std::int64_t height) {
+    auto taken = desktop.screenCapture().screenshot(filter, ScreenshotConfiguration{.width = width, .height = height});
     if (const auto* error = std::get_if<ScreenCaptureError>(&taken)) {
       ADD_FAILURE() << error->description;
       return {};
@@ -192,13 +191,6 @@ TEST_F(CompositorTest, ScalingAveragesTheAreaEachOutputPixelCovers) {
       EXPECT_EQ(image.pixel(x, 0)[3], 0xff);
     }
   }
-}
-
-TEST_F(CompositorTest, WithoutScalingThePixelsAreCopiedOneToOneAndBlackBeyond) {
-  const PixelImage image = shot({.display = display}, 500, 150, false);
-  EXPECT_EQ(colourAt(image, 100, 80), front);  // display pixel (100, 80) is point (50, 40)
-  EXPECT_EQ(colourAt(image, 350, 40), aside);
-  EXPECT_EQ(colourAt(image, 450, 40), black);  // beyond the display's 400 pixels
 }
 
 TEST_F(CompositorTest, TextIsDrawnInItsWindowOnlyWhereTheWindowIsVisible) {

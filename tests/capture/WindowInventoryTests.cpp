@@ -277,7 +277,7 @@ TEST_F(WindowInventoryTest, FocusedWindowRules) {
     const char* name;
     std::vector<WindowRecord> windows;
     std::optional<std::int32_t> frontmostPID;
-    Point pointer;  // as reported: y upwards from the main display's bottom
+    std::optional<Point> pointer;  // global points; absent: the platform cannot tell
     std::optional<std::uint32_t> expected;
   };
   const Case cases[] = {
@@ -309,17 +309,22 @@ TEST_F(WindowInventoryTest, FocusedWindowRules) {
       {"no frontmost application: the frontmost candidate under the pointer",
        {record(1, 8, {0, 0, 300, 300}, 0), record(2, 9, {500, 400, 300, 300}, 1)},
        std::nullopt,
-       {600, 900 - 500},
+       Point{600, 500},
        2},
+      {"no frontmost application and no pointer known: the frontmost candidate",
+       {record(1, 8, {0, 0, 300, 300}, 0), record(2, 9, {500, 400, 300, 300}, 1)},
+       std::nullopt,
+       std::nullopt,
+       1},
       {"pointer over no candidate: the frontmost candidate",
        {record(1, 8, {0, 0, 300, 300}, 0), record(2, 9, {500, 400, 300, 300}, 1)},
        std::nullopt,
-       {1000, 900 - 100},
+       Point{1000, 100},
        1},
       {"pointer on another display: the frontmost candidate",
        {record(1, 8, {0, 0, 300, 300}, 0), record(2, 9, {1500, 100, 300, 300}, 1)},
        std::nullopt,
-       {1600, 900 - 200},
+       Point{1600, 200},
        1},
       {"empty and off-layer windows are no candidates",
        {record(1, 8, {0, 0, 0, 300}, 0), record(2, 8, {0, 0, 300, 300}, 1, 8), record(3, 9, {0, 0, 10, 10}, 2)},
@@ -350,7 +355,7 @@ TEST_F(WindowInventoryTest, FocusedWindowRules) {
   }
 }
 
-TEST_F(WindowInventoryTest, PointerIsFlippedWithTheMainDisplaysHeight) {
+TEST_F(WindowInventoryTest, ThePointerIsInGlobalPointsOnADisplayAwayFromTheOrigin) {
   // The main display is the tall one on the right; the captured one sits lower left.
   server.addDisplay({.displayID = 1, .frame = {-1000, 600, 1000, 600}})
       .addDisplay({.displayID = 2, .frame = {0, 0, 1000, 1400}})
@@ -358,7 +363,7 @@ TEST_F(WindowInventoryTest, PointerIsFlippedWithTheMainDisplaysHeight) {
   const ShareableDisplay display{.displayID = 1, .frame = {-1000, 600, 1000, 600}};
   const std::vector<WindowRecord> windows = {record(1, 8, {-1000, 600, 300, 300}, 0),
                                              record(2, 9, {-500, 1000, 300, 100}, 1)};
-  workspace.setPointer({-400, 1400 - 1050});  // global (-400, 1050): inside window 2
+  workspace.setPointer(Point{-400, 1050});  // inside window 2
   const auto focused = inventory.selectFocusedWindow(windows, std::nullopt, display);
   ASSERT_TRUE(focused);
   EXPECT_EQ(focused->windowID, 2u);

@@ -164,7 +164,10 @@ class Builder {
       workspace.addApplication(application);
     }
     workspace.setFrontmostProcessID(frontmost);
-    workspace.setPointer({uniformReal(random_, 0, displays_[0].frame.width), uniformReal(random_, 0, 300)});
+    // Somewhere in the bottom 300 points of the main display.
+    const double pointerX = uniformReal(random_, 0, displays_[0].frame.width);
+    const double pointerAboveBottom = uniformReal(random_, 0, 300);
+    workspace.setPointer(Point{pointerX, displays_[0].frame.maxY() - pointerAboveBottom});
     loadBrowserTrees(list);
     makeRequests();
     return std::move(result_);

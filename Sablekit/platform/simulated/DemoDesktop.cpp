@@ -83,7 +83,7 @@ std::string_view SimulatedDesktop::demoScenario() {
      "shortVersionString": "4.41", "bundleVersion": "441"}
   ],
   "frontmostProcessID": 501,
-  "pointer": {"x": 400, "y": 600},
+  "pointer": {"x": 400, "y": 382},
   "accessibility": {
     "applications": [
       {"processID": 612, "id": "firefox",

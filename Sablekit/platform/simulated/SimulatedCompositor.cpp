@@ -7,9 +7,11 @@
 #include <deque>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 
 #include <pixman.h>
 
+#include "Sablekit/platform/ImageScaling.h"
 #include "Sablekit/platform/simulated/SimulatedFont.h"
 
 namespace Sablekit {
@@ -160,108 +162,38 @@ void paint(pixman_image_t* surface,
   }
 }
 
-// For each output pixel along one axis, the source pixels its area covers
-// and the share of each, in 1/65536ths that sum to exactly 65536.
-struct AreaTaps {
-  std::vector<int> first;  // per output pixel: its first source pixel
-  std::vector<int> start;  // per output pixel: its first entry in `shares`, one past the end last
-  std::vector<std::uint32_t> shares;
+// The pointer's arrow, one cell a point, its hot spot the top-left cell: an
+// outline ('B', black) around a white body ('W'); blanks show what is below.
+constexpr std::array<std::string_view, 17> cursorArrow{
+    "B",          "BB",         "BWB",     "BWWB",     "BWWWB",    "BWWWWB",    "BWWWWWB",   "BWWWWWWB", "BWWWWWWWB",
+    "BWWWWWWWWB", "BWWWWWBBBB", "BWWBWWB", "BWB BWWB", "BB  BWWB", "B    BWWB", "     BWWB", "      BB",
 };
 
-AreaTaps areaTaps(int sourceSide, int outputSide) {
-  AreaTaps taps;
-  taps.first.reserve(static_cast<std::size_t>(outputSide));
-  taps.start.reserve(static_cast<std::size_t>(outputSide) + 1);
-  // Output pixel j spans [j * sourceSide, (j + 1) * sourceSide) in units of
-  // 1/outputSide of a source pixel, so every overlap is a whole number.
-  const std::int64_t source = sourceSide;
-  const std::int64_t output = outputSide;
-  for (std::int64_t j = 0; j < output; ++j) {
-    const std::int64_t begin = j * source;
-    const std::int64_t end = begin + source;
-    const std::int64_t firstPixel = begin / output;
-    const std::int64_t lastPixel = (end - 1) / output;
-    taps.first.push_back(static_cast<int>(firstPixel));
-    taps.start.push_back(static_cast<int>(taps.shares.size()));
-    std::uint32_t total = 0;
-    for (std::int64_t pixel = firstPixel; pixel <= lastPixel; ++pixel) {
-      const std::int64_t overlap = std::min(end, (pixel + 1) * output) - std::max(begin, pixel * output);
-      const auto share = static_cast<std::uint32_t>((overlap * 65536 + source / 2) / source);
-      taps.shares.push_back(share);
-      total += share;
-    }
-    // Rounding error goes to the largest share, so a flat area stays exactly flat.
-    *std::max_element(taps.shares.begin() + taps.start.back(), taps.shares.end()) += 65536 - total;
-  }
-  taps.start.push_back(static_cast<int>(taps.shares.size()));
-  return taps;
-}
-
-// Every output pixel is the average of the source area it covers, weighted
-// by how much of each source pixel lies inside it: rows first, into one
-// line of sums, then columns. The loops run over plain bytes so that the
-// compiler can vectorise them.
-void scaleByArea(const std::uint32_t* sourceBits,
-                 int sourceWidth,
-                 int sourceHeight,
-                 std::uint8_t* outputBytes,
-                 int outputWidth,
-                 int outputHeight) {
-  const AreaTaps columns = areaTaps(sourceWidth, outputWidth);
-  const AreaTaps rows = areaTaps(sourceHeight, outputHeight);
-  const auto* source = reinterpret_cast<const std::uint8_t*>(sourceBits);
-  const std::size_t lineBytes = static_cast<std::size_t>(sourceWidth) * 4;
-  // Each channel of a source line summed over the rows of one output row, in
-  // 1/65536ths: at most 255 * 65536.
-  std::vector<std::uint32_t> line(lineBytes);
-  for (int y = 0; y < outputHeight; ++y) {
-    const int firstRow = rows.first[static_cast<std::size_t>(y)];
-    std::uint32_t* sums = line.data();
-    for (int tap = rows.start[static_cast<std::size_t>(y)]; tap < rows.start[static_cast<std::size_t>(y) + 1]; ++tap) {
-      const std::uint32_t share = rows.shares[static_cast<std::size_t>(tap)];
-      const std::uint8_t* row =
-          source + static_cast<std::size_t>(firstRow + tap - rows.start[static_cast<std::size_t>(y)]) * lineBytes;
-      if (tap == rows.start[static_cast<std::size_t>(y)]) {
-        for (std::size_t index = 0; index < lineBytes; ++index) {
-          sums[index] = share * row[index];
-        }
-      } else {
-        for (std::size_t index = 0; index < lineBytes; ++index) {
-          sums[index] += share * row[index];
-        }
+// Draws the arrow with its hot spot at `hotSpot` (global points), clipped to
+// the surface.
+void drawCursor(pixman_image_t* surface, const Rect& frame, double pixelsPerPoint, Point hotSpot) {
+  const pixman_color_t outline{0, 0, 0, 0xffff};
+  const pixman_color_t body{0xffff, 0xffff, 0xffff, 0xffff};
+  const int width = pixman_image_get_width(surface);
+  const int height = pixman_image_get_height(surface);
+  for (std::size_t row = 0; row < cursorArrow.size(); ++row) {
+    for (std::size_t column = 0; column < cursorArrow[row].size(); ++column) {
+      const char cell = cursorArrow[row][column];
+      if (cell == ' ') {
+        continue;
       }
-    }
-    std::uint8_t* out = outputBytes + static_cast<std::size_t>(y) * static_cast<std::size_t>(outputWidth) * 4;
-    for (int x = 0; x < outputWidth; ++x) {
-      const int firstColumn = columns.first[static_cast<std::size_t>(x)];
-      std::uint32_t channels[4] = {1u << 23, 1u << 23, 1u << 23, 1u << 23};  // rounding
-      for (int tap = columns.start[static_cast<std::size_t>(x)]; tap < columns.start[static_cast<std::size_t>(x) + 1];
-           ++tap) {
-        const std::uint32_t share = columns.shares[static_cast<std::size_t>(tap)];
-        const std::uint32_t* pixel =
-            sums + static_cast<std::size_t>(firstColumn + tap - columns.start[static_cast<std::size_t>(x)]) * 4;
-        // Sums drop to 1/256ths so that a weighted sum fits in 32 bits.
-        for (int channel = 0; channel < 4; ++channel) {
-          channels[channel] += share * (pixel[channel] >> 8);
-        }
+      const Rect point{hotSpot.x + static_cast<double>(column), hotSpot.y + static_cast<double>(row), 1, 1};
+      const auto box = pixelBox(point, frame, pixelsPerPoint);
+      if (!box) {
+        return;
       }
-      for (int channel = 0; channel < 4; ++channel) {
-        out[x * 4 + channel] = static_cast<std::uint8_t>(channels[channel] >> 24);
+      const pixman_box32_t clipped{std::max(box->left, 0), std::max(box->top, 0), std::min(box->right, width),
+                                   std::min(box->bottom, height)};
+      if (clipped.x1 < clipped.x2 && clipped.y1 < clipped.y2) {
+        pixman_image_fill_boxes(PIXMAN_OP_SRC, surface, cell == 'B' ? &outline : &body, 1, &clipped);
       }
     }
   }
-}
-
-// The source's pixels one to one from the top-left corner, black beyond them.
-void copyUnscaled(pixman_image_t* source, pixman_image_t* output) {
-  const int outputWidth = pixman_image_get_width(output);
-  const int outputHeight = pixman_image_get_height(output);
-  const pixman_color_t black{0, 0, 0, 0xffff};
-  const pixman_box32_t all{0, 0, outputWidth, outputHeight};
-  pixman_image_fill_boxes(PIXMAN_OP_SRC, output, &black, 1, &all);
-  pixman_image_composite32(PIXMAN_OP_SRC, source, nullptr, output, 0, 0, 0, 0, 0, 0,
-                           std::min(outputWidth, pixman_image_get_width(source)),
-                           std::min(outputHeight, pixman_image_get_height(source)));
 }
 
 // Whole pixels of a side, 0 when there are none or too many to address.
@@ -298,7 +230,7 @@ std::variant<PixelImage, ScreenCaptureError> SimulatedCompositor::render(const R
                                                                          std::span<const CompositedWindow> frontToBack,
                                                                          std::int64_t width,
                                                                          std::int64_t height,
-                                                                         bool scalesToFit) {
+                                                                         std::optional<Point> cursor) {
   const std::int64_t surfaceWidth = pixelSide(frame.width * pixelsPerPoint);
   const std::int64_t surfaceHeight = pixelSide(frame.height * pixelsPerPoint);
   if (surfaceWidth < 1 || surfaceHeight < 1) {
@@ -319,19 +251,19 @@ std::variant<PixelImage, ScreenCaptureError> SimulatedCompositor::render(const R
   PixelImage image{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width * height * 4))};
   auto* outputBits = reinterpret_cast<std::uint32_t*>(image.bgra.data());
   // At the display's own size the display is painted straight into the image.
-  if (width == surfaceWidth && height == surfaceHeight) {
-    const Image output = wrap(outputBits, width, height);
-    paint(output.get(), frame, pixelsPerPoint, background, frontToBack, font_.get());
-    return image;
+  const bool scales = width != surfaceWidth || height != surfaceHeight;
+  if (scales) {
+    workingSurface_.resize(static_cast<std::size_t>(surfaceWidth * surfaceHeight));
   }
-  workingSurface_.resize(static_cast<std::size_t>(surfaceWidth * surfaceHeight));
-  const Image surface = wrap(workingSurface_.data(), surfaceWidth, surfaceHeight);
+  std::uint32_t* bits = scales ? workingSurface_.data() : outputBits;
+  const Image surface = wrap(bits, surfaceWidth, surfaceHeight);
   paint(surface.get(), frame, pixelsPerPoint, background, frontToBack, font_.get());
-  if (scalesToFit) {
-    scaleByArea(workingSurface_.data(), static_cast<int>(surfaceWidth), static_cast<int>(surfaceHeight),
-                image.bgra.data(), static_cast<int>(width), static_cast<int>(height));
-  } else {
-    copyUnscaled(surface.get(), wrap(outputBits, width, height).get());
+  if (cursor) {
+    drawCursor(surface.get(), frame, pixelsPerPoint, *cursor);
+  }
+  if (scales) {
+    scaleByArea(bits, static_cast<int>(surfaceWidth), static_cast<int>(surfaceHeight), image.bgra.data(),
+                static_cast<int>(width), static_cast<int>(height));
   }
   return image;
 }

@@ -1,11 +1,13 @@
 // The simulated screen capture's compositor: paints a display's windows with
 // their fill and text into a surface of the display's pixel size, each pixel
-// once, and scales that surface to the screenshot's size by averaging areas.
+// once, draws the pointer's arrow when asked, and scales that surface to the
+// screenshot's size with the shared area-averaging scaler.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,7 +35,7 @@ struct CompositedWindow {
 class SimulatedCompositor {
  public:
   // Neither side of a surface or a screenshot may exceed this many pixels.
-  static constexpr std::int64_t maximumSide = 16384;
+  static constexpr std::int64_t maximumSide = ScreenshotConfiguration::maximumSide;
 
   // DejaVu Sans as Debian's fonts-dejavu-core installs it.
   static constexpr std::string_view defaultFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
@@ -49,18 +51,18 @@ class SimulatedCompositor {
 
   // The display `frame` (global points) at `pixelsPerPoint`, showing
   // `background` (B, G, R; opaque) where no window is and `frontToBack`
-  // above it, as an image of exactly `width` by `height` pixels: with
-  // `scalesToFit` the whole display stretched to that size, each output pixel
-  // the average of the display pixels it covers; without, the display's
-  // pixels one to one from the top-left corner, black beyond them. An error
-  // when a size is not positive or too large, or when text cannot be drawn.
+  // above it, and the pointer's arrow with its tip at `cursor` (global
+  // points) when one is given, as an image of exactly `width` by `height`
+  // pixels: the whole display stretched to that size, each output pixel the
+  // average of the display pixels it covers (scaleByArea). An error when a
+  // size is not positive or too large, or when text cannot be drawn.
   std::variant<PixelImage, ScreenCaptureError> render(const Rect& frame,
                                                       double pixelsPerPoint,
                                                       std::array<std::uint8_t, 4> background,
                                                       std::span<const CompositedWindow> frontToBack,
                                                       std::int64_t width,
                                                       std::int64_t height,
-                                                      bool scalesToFit);
+                                                      std::optional<Point> cursor);
 
  private:
   std::string fontPath_;

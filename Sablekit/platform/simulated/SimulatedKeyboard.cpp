@@ -36,29 +36,6 @@ std::uint16_t keyCodeAt(const nlohmann::json& object, const std::string& path, c
   return static_cast<std::uint16_t>(value.get<std::uint64_t>());
 }
 
-std::uint64_t flagOf(std::uint16_t keyCode) {
-  switch (keyCode) {
-    case KeyCode::leftCommand:
-    case KeyCode::rightCommand:
-      return ModifierFlag::command;
-    case KeyCode::leftShift:
-    case KeyCode::rightShift:
-      return ModifierFlag::shift;
-    case KeyCode::leftOption:
-    case KeyCode::rightOption:
-      return ModifierFlag::option;
-    case KeyCode::leftControl:
-    case KeyCode::rightControl:
-      return ModifierFlag::control;
-    case KeyCode::capsLock:
-      return ModifierFlag::capsLock;
-    case KeyCode::function:
-      return ModifierFlag::function;
-    default:
-      return 0;
-  }
-}
-
 }  // namespace
 
 SimulatedKeyboard& SimulatedKeyboard::refuseListening(bool refuse) {
@@ -74,7 +51,7 @@ SimulatedKeyboard& SimulatedKeyboard::refuseIntercepting(bool refuse) {
 std::uint64_t SimulatedKeyboard::currentFlags() const {
   std::uint64_t flags = 0;
   for (const std::uint16_t key : heldKeys_) {
-    flags |= flagOf(key);
+    flags |= heldModifierFlag(key);
   }
   return flags;
 }

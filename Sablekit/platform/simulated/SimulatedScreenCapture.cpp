@@ -120,7 +120,8 @@ std::variant<PixelImage, ScreenCaptureError> SimulatedScreenCapture::screenshot(
   }
   return compositor_.render(filter.display.frame, filter.pointPixelScale(),
                             applicationOnly ? std::array<std::uint8_t, 4>{0, 0, 0, 0xff} : backgroundColour, shown,
-                            configuration.width, configuration.height, configuration.scalesToFit);
+                            configuration.width, configuration.height,
+                            configuration.showsCursor ? workspace_.pointerLocation() : std::nullopt);
 }
 
 void SimulatedScreenCapture::loadScenario(const nlohmann::json& section) {

@@ -54,8 +54,8 @@ SimulatedWorkspace& SimulatedWorkspace::setFrontmostProcessID(std::optional<std:
   return *this;
 }
 
-SimulatedWorkspace& SimulatedWorkspace::setPointer(Point reported) {
-  pointer_ = reported;
+SimulatedWorkspace& SimulatedWorkspace::setPointer(std::optional<Point> pointer) {
+  pointer_ = pointer;
   return *this;
 }
 
@@ -131,7 +131,7 @@ std::optional<std::int32_t> SimulatedWorkspace::frontmostProcessID() {
   return frontmostProcessID_;
 }
 
-Point SimulatedWorkspace::pointerLocation() {
+std::optional<Point> SimulatedWorkspace::pointerLocation() {
   return pointer_;
 }
 

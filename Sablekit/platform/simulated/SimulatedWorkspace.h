@@ -53,8 +53,8 @@ class SimulatedWorkspace final : public Workspace {
   SimulatedWorkspace& removeApplication(std::int32_t processID);
   // Any process, with an application or not; absent: nothing is frontmost.
   SimulatedWorkspace& setFrontmostProcessID(std::optional<std::int32_t> processID);
-  // As the platform reports it: origin at the main display's lower-left corner, y upwards.
-  SimulatedWorkspace& setPointer(Point reported);
+  // Global points (top-left origin); absent, as at first: the platform cannot tell.
+  SimulatedWorkspace& setPointer(std::optional<Point> pointer);
 
   // The applications as built, without consulting faults.
   const std::vector<RunningApplication>& applications() const { return applications_; }
@@ -72,7 +72,7 @@ class SimulatedWorkspace final : public Workspace {
   std::vector<RunningApplication> runningApplications() override;
   std::optional<RunningApplication> application(std::int32_t processID) override;
   std::optional<std::int32_t> frontmostProcessID() override;
-  Point pointerLocation() override;
+  std::optional<Point> pointerLocation() override;
   std::unique_ptr<Subscription> observeDesktopChanges(std::function<void()> handler) override;
 
  private:
@@ -93,7 +93,7 @@ class SimulatedWorkspace final : public Workspace {
   FaultInjector& faults_;
   std::vector<RunningApplication> applications_;
   std::optional<std::int32_t> frontmostProcessID_;
-  Point pointer_;
+  std::optional<Point> pointer_;
   mutable std::mutex observersMutex_;  // guards observers_
   std::vector<std::weak_ptr<Observer>> observers_;
 };

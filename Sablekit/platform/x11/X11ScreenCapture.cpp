@@ -16,6 +16,7 @@
 #include <xcb/shm.h>
 #include <xcb/xfixes.h>
 
+#include "Sablekit/platform/ImageScaling.h"
 #include "Sablekit/platform/x11/X11ClientList.h"
 
 namespace Sablekit {
@@ -61,32 +62,6 @@ PixelImage opaqueImage(const std::uint8_t* pixels, std::int64_t width, std::int6
   pixman_image_unref(from);
   pixman_image_unref(to);
   return image;
-}
-
-PixelImage scaled(PixelImage source, std::int64_t width, std::int64_t height) {
-  if (source.width == width && source.height == height) {
-    return source;
-  }
-  PixelImage target{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width * height * 4))};
-  pixman_image_t* from =
-      pixman_image_create_bits(PIXMAN_a8r8g8b8, static_cast<int>(source.width), static_cast<int>(source.height),
-                               reinterpret_cast<std::uint32_t*>(const_cast<std::uint8_t*>(source.bgra.data())),
-                               static_cast<int>(source.width * 4));
-  pixman_image_t* to =
-      pixman_image_create_bits(PIXMAN_a8r8g8b8, static_cast<int>(width), static_cast<int>(height),
-                               reinterpret_cast<std::uint32_t*>(target.bgra.data()), static_cast<int>(width * 4));
-  pixman_transform_t transform;
-  pixman_transform_init_scale(&transform,
-                              pixman_double_to_fixed(static_cast<double>(source.width) / static_cast<double>(width)),
-                              pixman_double_to_fixed(static_cast<double>(source.height) / static_cast<double>(height)));
-  pixman_image_set_transform(from, &transform);
-  pixman_image_set_filter(from, PIXMAN_FILTER_BILINEAR, nullptr, 0);
-  pixman_image_set_repeat(from, PIXMAN_REPEAT_PAD);
-  pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, static_cast<int>(width),
-                           static_cast<int>(height));
-  pixman_image_unref(from);
-  pixman_image_unref(to);
-  return target;
 }
 
 }  // namespace
@@ -219,7 +194,9 @@ std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::screenshot(
   if (!connection_ || !connection_->healthy()) {
     return noDisplay();
   }
-  if (configuration.width <= 0 || configuration.height <= 0) {
+  if (configuration.width <= 0 || configuration.height <= 0 ||
+      configuration.width > ScreenshotConfiguration::maximumSide ||
+      configuration.height > ScreenshotConfiguration::maximumSide) {
     return ScreenCaptureError{"The screenshot size is invalid."};
   }
   const auto monitors = connection_->monitors();
@@ -327,7 +304,7 @@ std::variant<PixelImage, ScreenCaptureError> X11ScreenCapture::screenshot(
     if (configuration.showsCursor) {
       drawCursor(*image, area);
     }
-    return scaled(std::move(*image), configuration.width, configuration.height);
+    return scaledByArea(std::move(*image), configuration.width, configuration.height);
   }
   return captured;
 }

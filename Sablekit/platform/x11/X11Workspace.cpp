@@ -94,18 +94,18 @@ std::optional<std::int32_t> X11Workspace::frontmostProcessID() {
   return topLevel ? connection_->processOf(*topLevel) : std::nullopt;
 }
 
-Point X11Workspace::pointerLocation() {
+std::optional<Point> X11Workspace::pointerLocation() {
   if (!connection_ || !connection_->healthy()) {
-    return {};
+    return std::nullopt;
   }
   X11Reply<xcb_query_pointer_reply_t> pointer(
       xcb_query_pointer_reply(connection_->raw(), xcb_query_pointer(connection_->raw(), connection_->root()), nullptr));
   if (!pointer) {
-    return {};
+    return std::nullopt;
   }
-  const auto monitors = connection_->monitors();
-  const Rect& main = monitors.front().frame;
-  return {pointer->root_x - main.x, main.height - (pointer->root_y - main.y)};
+  const Rect global = X11Connection::toGlobal(
+      {static_cast<double>(pointer->root_x), static_cast<double>(pointer->root_y), 0, 0}, connection_->monitors());
+  return Point{global.x, global.y};
 }
 
 // One watch: its own connection and thread. The state is shared with the

@@ -27,8 +27,9 @@ class X11Workspace final : public Workspace {
   // The owner of _NET_ACTIVE_WINDOW under an EWMH manager, else of the
   // window with the input focus; absent when neither names a client window.
   std::optional<std::int32_t> frontmostProcessID() override;
-  // From QueryPointer, turned to the main monitor's lower-left origin.
-  Point pointerLocation() override;
+  // From QueryPointer, in global points (root coordinates moved to the main
+  // monitor's top-left corner); absent without a display or an answer.
+  std::optional<Point> pointerLocation() override;
   // Watches _NET_CURRENT_DESKTOP on a connection and thread of its own; the
   // handler runs on that thread. Without a display the subscription is inert.
   std::unique_ptr<Subscription> observeDesktopChanges(std::function<void()> handler) override;

@@ -27,7 +27,7 @@ class FakeWorkspace final : public Workspace {
   std::vector<RunningApplication> runningApplications() override { return running; }
   std::optional<RunningApplication> application(std::int32_t) override { return std::nullopt; }
   std::optional<std::int32_t> frontmostProcessID() override { return std::nullopt; }
-  Point pointerLocation() override { return {}; }
+  std::optional<Point> pointerLocation() override { return std::nullopt; }
   std::unique_ptr<Subscription> observeDesktopChanges(std::function<void()>) override { return nullptr; }
 };
 

@@ -67,6 +67,9 @@ class DesktopArranger {
   // The user moves the window's content to `topLeft` (global points), size
   // unchanged. Returns once the outside world sees it so.
   virtual void move(const ArrangedWindow& window, Point topLeft) = 0;
+  // The user moves the pointer to `location` (global points). Returns once
+  // the outside world sees it so.
+  virtual void movePointer(Point location) = 0;
 
   // The next shareable content or screenshot fails (capability failsOnDemand).
   virtual void failNextShareableContent() = 0;

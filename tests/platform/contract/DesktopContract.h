@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <thread>
@@ -104,8 +105,10 @@ class DesktopContract : public ::testing::Test {
 
   PixelImage screenshot(const CaptureFilter& filter,
                         std::int64_t width = arrangedDisplayWidth,
-                        std::int64_t height = arrangedDisplayHeight) {
-    auto shot = platform().screenCapture().screenshot(filter, {.width = width, .height = height, .showsCursor = false});
+                        std::int64_t height = arrangedDisplayHeight,
+                        bool showsCursor = false) {
+    auto shot =
+        platform().screenCapture().screenshot(filter, {.width = width, .height = height, .showsCursor = showsCursor});
     if (const auto* error = std::get_if<ScreenCaptureError>(&shot)) {
       ADD_FAILURE() << "screenshot failed: " << error->description;
       return {};
@@ -235,6 +238,13 @@ TYPED_TEST_P(DesktopContract, AnExcludedWindowContributesNoPixelAndWhatLiesBenea
         << "the window beneath shows where it was";
   }
   EXPECT_EQ(pixelAt(cut, this->centreX(aside), this->centreY(aside)), opaqueBGRA(asideColour));
+
+  // Scaled down by an uneven factor, what is averaged holds nothing of it either.
+  const PixelImage scaledCut = this->screenshot({.kind = CaptureFilter::Kind::displayExcludingWindows,
+                                                 .display = display,
+                                                 .excludedWindowIDs = {secret.windowID}},
+                                                300, 225);
+  EXPECT_FALSE(containsColour(scaledCut, secretColour, 8)) << "not in a scaled screenshot either";
 }
 
 TYPED_TEST_P(DesktopContract, AnApplicationFilterShowsOnlyThatApplicationsWindows) {
@@ -260,7 +270,8 @@ TYPED_TEST_P(DesktopContract, ScreenshotsScaleTheWholeDisplayToTheConfiguredSize
   struct Size {
     std::int64_t width, height;
   };
-  const Size sizes[] = {{400, 300}, {160, 120}, {1200, 900}};
+  // Smaller, larger, an uneven factor, and another aspect.
+  const Size sizes[] = {{400, 300}, {160, 120}, {1200, 900}, {300, 225}, {800, 150}};
   for (const Size& size : sizes) {
     SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
     const PixelImage image =
@@ -269,10 +280,22 @@ TYPED_TEST_P(DesktopContract, ScreenshotsScaleTheWholeDisplayToTheConfiguredSize
     ASSERT_EQ(image.width, size.width);
     ASSERT_EQ(image.height, size.height);
     ASSERT_EQ(image.bgra.size(), static_cast<std::size_t>(size.width * size.height * 4));
-    // The window's centre lands at the same fraction of the image.
-    EXPECT_EQ(pixelAt(image, this->centreX(window) * size.width / arrangedDisplayWidth,
-                      this->centreY(window) * size.height / arrangedDisplayHeight),
-              opaqueBGRA(colour));
+    const double xScale = static_cast<double>(size.width) / arrangedDisplayWidth;
+    const double yScale = static_cast<double>(size.height) / arrangedDisplayHeight;
+    // The window's centre lands at the same fraction of the image, in its own colour.
+    const auto row = static_cast<std::int64_t>(this->centreY(window) * yScale);
+    EXPECT_EQ(pixelAt(image, static_cast<std::int64_t>(this->centreX(window) * xScale), row), opaqueBGRA(colour));
+    // Its flat colour runs, along that row, from its left edge to its right
+    // edge as scaled, give or take the pixel an edge is averaged into.
+    std::int64_t first = -1, last = -1;
+    for (std::int64_t x = 0; x < image.width; ++x) {
+      if (pixelAt(image, x, row) == opaqueBGRA(colour)) {
+        first = first < 0 ? x : first;
+        last = x;
+      }
+    }
+    EXPECT_NEAR(static_cast<double>(first), window.content.minX() * xScale, 1.5);
+    EXPECT_NEAR(static_cast<double>(last + 1), window.content.maxX() * xScale, 1.5);
   }
 }
 
@@ -341,6 +364,56 @@ TYPED_TEST_P(DesktopContract, AnEmptyDesktopHasItsDisplaysButNoWindowsOrFrontmos
   EXPECT_EQ(platform.processIdentity().processID(), ::getpid());
 }
 
+TYPED_TEST_P(DesktopContract, ThePointerIsReportedInGlobalPointsOnEitherDisplay) {
+  const Point places[] = {{120, 90}, {arrangedDisplayWidth + 50, 40}, {700, 560}};
+  for (const Point& place : places) {
+    SCOPED_TRACE(std::to_string(place.x) + ", " + std::to_string(place.y));
+    this->arranger().movePointer(place);
+    EXPECT_TRUE(this->eventually([&] { return this->platform().workspace().pointerLocation() == place; }))
+        << "reported " << this->platform().workspace().pointerLocation().value_or(Point{-1, -1}).x << ", "
+        << this->platform().workspace().pointerLocation().value_or(Point{-1, -1}).y;
+  }
+}
+
+TYPED_TEST_P(DesktopContract, TheCursorIsDrawnAtThePointerOnlyWhenAsked) {
+  constexpr std::uint32_t colour = 0x5a8f3c;
+  const ArrangedWindow window =
+      this->arranger().open({"Contract pointer", "ContractPointer", colour, {100, 100, 500, 400}});
+  ASSERT_TRUE(this->settledAs({window}));
+  const Point pointer{333, 277};
+  this->arranger().movePointer(pointer);
+  ASSERT_TRUE(this->eventually([&] { return this->platform().workspace().pointerLocation() == pointer; }));
+  const CaptureFilter filter{.kind = CaptureFilter::Kind::displayExcludingWindows, .display = this->mainDisplay()};
+  struct Size {
+    std::int64_t width, height;
+  };
+  for (const Size size : {Size{arrangedDisplayWidth, arrangedDisplayHeight}, Size{400, 300}}) {
+    SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+    const double scale = static_cast<double>(size.width) / arrangedDisplayWidth;
+    const PixelImage without = this->screenshot(filter, size.width, size.height, false);
+    const PixelImage with = this->screenshot(filter, size.width, size.height, true);
+    ASSERT_EQ(with.width, size.width);
+    EXPECT_EQ(
+        pixelAt(without, static_cast<std::int64_t>(pointer.x * scale), static_cast<std::int64_t>(pointer.y * scale)),
+        opaqueBGRA(colour))
+        << "no cursor unless asked";
+    // A cursor is a few dozen points at most, drawn around its hot spot.
+    constexpr double reach = 40;
+    std::int64_t changed = 0, changedAway = 0;
+    for (std::int64_t y = 0; y < size.height; ++y) {
+      for (std::int64_t x = 0; x < size.width; ++x) {
+        if (pixelAt(with, x, y) != pixelAt(without, x, y)) {
+          ++changed;
+          const bool near = std::abs(x / scale - pointer.x) <= reach && std::abs(y / scale - pointer.y) <= reach;
+          changedAway += near ? 0 : 1;
+        }
+      }
+    }
+    EXPECT_GT(changed, 0) << "the cursor was drawn";
+    EXPECT_EQ(changedAway, 0) << "pixels changed away from the pointer";
+  }
+}
+
 TYPED_TEST_P(DesktopContract, ScreenshotsOfAnUnknownDisplayOrOfNoSizeAreErrors) {
   const ShareableDisplay display = this->mainDisplay();
   ShareableDisplay unknown = display;
@@ -354,6 +427,7 @@ TYPED_TEST_P(DesktopContract, ScreenshotsOfAnUnknownDisplayOrOfNoSizeAreErrors) 
       {"an unknown display", unknown, 400, 300},
       {"no width", display, 0, 300},
       {"a negative height", display, 400, -1},
+      {"too wide", display, ScreenshotConfiguration::maximumSide + 1, 300},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.what);
@@ -420,6 +494,8 @@ REGISTER_TYPED_TEST_SUITE_P(DesktopContract,
                             ScreenshotsScaleTheWholeDisplayToTheConfiguredSize,
                             AWindowMovedDuringTheScreenshotMakesTheCaptureRefuse,
                             AnEmptyDesktopHasItsDisplaysButNoWindowsOrFrontmostApplication,
+                            ThePointerIsReportedInGlobalPointsOnEitherDisplay,
+                            TheCursorIsDrawnAtThePointerOnlyWhenAsked,
                             ScreenshotsOfAnUnknownDisplayOrOfNoSizeAreErrors,
                             FailuresOnDemandAreErrorsThatPass,
                             AnUnreachableDesktopIsEmptyAndRefusesEveryCapture);

@@ -55,6 +55,10 @@ void SimulatedDesktopArranger::move(const ArrangedWindow& window, Point topLeft)
                                               {topLeft.x, topLeft.y, window.content.width, window.content.height});
 }
 
+void SimulatedDesktopArranger::movePointer(Point location) {
+  desktop_.simulatedWorkspace().setPointer(location);
+}
+
 void SimulatedDesktopArranger::failNextShareableContent() {
   desktop_.faults().arm(std::string(SimulatedOperation::shareableContent), FaultKind::fail, 1);
 }

@@ -30,6 +30,7 @@ class SimulatedDesktopArranger final : public DesktopArranger {
   ArrangedWindow open(const WantedWindow& wanted) override;
   void activate(const ArrangedWindow& window) override;
   void move(const ArrangedWindow& window, Point topLeft) override;
+  void movePointer(Point location) override;
   void failNextShareableContent() override;
   void failNextScreenshot() override;
 

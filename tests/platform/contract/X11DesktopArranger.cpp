@@ -105,4 +105,10 @@ void X11DesktopArranger::move(const ArrangedWindow& window, Point topLeft) {
                   std::to_string(static_cast<int>(topLeft.y))});
 }
 
+void X11DesktopArranger::movePointer(Point location) {
+  // The main monitor sits at the root's origin, so global points are root pixels.
+  session()->tools.run("xdotool", {"mousemove", "--sync", std::to_string(static_cast<int>(location.x)),
+                                   std::to_string(static_cast<int>(location.y))});
+}
+
 }  // namespace Sablekit::Testing

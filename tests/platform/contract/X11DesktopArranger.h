@@ -36,6 +36,7 @@ class X11DesktopArranger final : public DesktopArranger {
   ArrangedWindow open(const WantedWindow& wanted) override;
   void activate(const ArrangedWindow& window) override;
   void move(const ArrangedWindow& window, Point topLeft) override;
+  void movePointer(Point location) override;
   // X11 cannot be made to fail on demand; these do nothing.
   void failNextShareableContent() override {}
   void failNextScreenshot() override {}

@@ -4,29 +4,6 @@
 
 namespace Sablekit {
 
-namespace {
-
-std::uint64_t flagOf(std::uint16_t keyCode) {
-  switch (keyCode) {
-    case KeyCode::leftShift:
-    case KeyCode::rightShift:
-      return ModifierFlag::shift;
-    case KeyCode::leftControl:
-    case KeyCode::rightControl:
-      return ModifierFlag::control;
-    case KeyCode::leftOption:
-    case KeyCode::rightOption:
-      return ModifierFlag::option;
-    case KeyCode::leftCommand:
-    case KeyCode::rightCommand:
-      return ModifierFlag::command;
-    default:
-      return 0;
-  }
-}
-
-}  // namespace
-
 std::optional<std::uint16_t> X11ModifierKeys::keyCodeForKeysym(std::uint32_t keysym) {
   switch (keysym) {
     case superL:
@@ -103,7 +80,7 @@ std::uint64_t X11ModifierKeys::flags() const {
   for (std::size_t keycode = 0; keycode < 256; ++keycode) {
     // A key held since before a remapping counts as what it is now.
     if (held_[keycode] && mapped_[keycode]) {
-      flags |= flagOf(*mapped_[keycode]);
+      flags |= heldModifierFlag(*mapped_[keycode]);
     }
   }
   return flags;
