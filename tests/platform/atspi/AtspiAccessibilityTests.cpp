@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -13,9 +14,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "Sablekit/accessibility/AccessibilityObserverCoordinator.h"
+#include "Sablekit/accessibility/AccessibilitySnapshotCache.h"
 #include "Sablekit/accessibility/AccessibilitySnapshotService.h"
 #include "Sablekit/platform/atspi/AtspiAccessibility.h"
 #include "Sablekit/platform/posix/SystemClock.h"
+#include "Sablekit/platform/simulated/SimulatedClock.h"
 #include "Sablekit/protocol/AccessibilitySnapshotResult.h"
 #include "tests/support/AccessibilityBusSession.h"
 #include "tests/support/FixedPermissions.h"
@@ -286,6 +290,7 @@ TEST_F(AtspiAccessibilityTest, ObserversDeliverTypingOnTheirLoop) {
   ready.get_future().wait();
   ASSERT_TRUE(observer);
   world_->tools.run("xdotool", {"windowactivate", "--sync", std::to_string(world_->window)});
+  world_->tools.run("xdotool", {"key", "ctrl+a"});
   world_->tools.run("xdotool", {"type", "--delay", "20", "zq"});
   const bool delivered = deliveries.waitFor("AXValueChanged", safetySeconds);
   loop->stop();
@@ -293,7 +298,68 @@ TEST_F(AtspiAccessibilityTest, ObserversDeliverTypingOnTheirLoop) {
   ASSERT_TRUE(delivered);
   const std::lock_guard guard(deliveries.mutex);
   EXPECT_EQ(deliveries.received.front().first, *entry);
-  EXPECT_NE(text(*client_->readAttribute(*entry, "AXValue")).find("zq"), std::string::npos);
+  EXPECT_EQ(text(*client_->readAttribute(*entry, "AXValue")), "zq");
+}
+
+// The snapshot cache on the real application, fed by the coordinator: typing
+// into the entry gives the next snapshot as a patch of the entry, not a walk.
+// The cache's clock is simulated, so the test decides when the user paused.
+TEST_F(AtspiAccessibilityTest, TypingGivesTheNextSnapshotAsAPatch) {
+  constexpr const char* bundleID = "org.example.gtk";
+  Testing::FixedPermissions permissions;
+  SimulatedClock cacheClock;
+  AccessibilitySnapshotService walks(*client_, permissions, cacheClock);
+  AccessibilityObserverCoordinator coordinator(*client_, *client_, permissions, cacheClock);
+  AccessibilitySnapshotCache cache(walks, coordinator, permissions, cacheClock);
+  const auto snapshot = [&] { return cache.snapshot("GTK test", bundleID, processID()); };
+  // Real time passes only while the observer thread and the application work.
+  const auto waitUntil = [&](const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(safetySeconds);
+    while (!condition() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return condition();
+  };
+  // Changes arrive, then nothing more for a while: the application is done.
+  const auto settled = [&](std::uint64_t after) {
+    std::size_t seen = 0;
+    for (int quiet = 0; quiet < 10;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      const std::size_t now = coordinator.changes(processID(), bundleID, after).changes.size();
+      quiet = now == seen ? quiet + 1 : 0;
+      seen = now;
+    }
+    return seen;
+  };
+
+  world_->tools.run("xdotool", {"windowactivate", "--sync", std::to_string(world_->window)});
+  world_->tools.run("xdotool", {"key", "ctrl+a"});
+  EXPECT_EQ(snapshot().extractionMode, AccessibilityExtractionMode::staticWalk);
+  ASSERT_TRUE(waitUntil([&] { return coordinator.changes(processID(), bundleID, 0).revision >= 1; }))
+      << "the coordinator never observed the application";
+  // A walk once observed, past the forced-walk cooldown, absorbs whatever came before.
+  settled(0);
+  cacheClock.advance(3.0);
+  ASSERT_EQ(snapshot().extractionMode, AccessibilityExtractionMode::staticWalk);
+  const std::uint64_t walked = cache.entry(processID())->revision;
+
+  // Two keys over the text selected above: the deletion, two insertions and the
+  // caret's moves stay within the eight changes a snapshot may take in patches.
+  world_->tools.run("xdotool", {"type", "--delay", "30", "ki"});
+  ASSERT_GT(settled(walked), 0U) << "typing sent no events";
+  const auto changes = coordinator.changes(processID(), bundleID, walked).changes;
+  for (const auto& change : changes) {
+    EXPECT_NE(change.kind, AccessibilityObservedChangeKind::structural) << change.notification;
+  }
+  cacheClock.advance(0.5);
+  const AccessibilitySnapshotResult patched = snapshot();
+  EXPECT_EQ(patched.extractionMode, AccessibilityExtractionMode::incremental);
+  const auto entry = std::find_if(patched.nodes.begin(), patched.nodes.end(), [](const auto& node) {
+    return node.attributes.contains("AXFocused") && node.attributes.at("AXFocused") == "1";
+  });
+  ASSERT_NE(entry, patched.nodes.end());
+  EXPECT_EQ(entry->attributes.at("AXValue"), "ki");
+  EXPECT_EQ(patched.searchableText.find(passwordText), std::string::npos);
 }
 
 }  // namespace
