@@ -163,6 +163,11 @@ AtspiAccessibility::AtspiAccessibility(const Clock& clock, Options options)
 
 AtspiAccessibility::~AtspiAccessibility() = default;
 
+std::pair<std::uint64_t, std::uint64_t> AtspiAccessibility::traffic() {
+  const AtspiTraffic traffic = AtspiConnection::traffic();
+  return {traffic.calls, traffic.waves};
+}
+
 bool AtspiAccessibility::trusted() {
   Session& session = *session_;
   const double now = session.clock.monotonicNow();
@@ -200,7 +205,8 @@ std::optional<std::vector<AccessibilityValue>> AtspiAccessibility::readAttribute
   if (identity == nullptr) {
     return std::nullopt;
   }
-  std::uint32_t parts = atspiCorePart;
+  // A batched read is a walker's: it will ask for the rest next.
+  std::uint32_t parts = names.size() > 1 ? atspiAllParts : atspiCorePart;
   for (const std::string& name : names) {
     parts |= AtspiVocabulary::partsFor(name);
   }
@@ -310,7 +316,14 @@ std::shared_ptr<AccessibilityObserver> AtspiAccessibility::createObserver(std::i
   if (!where) {
     return nullptr;
   }
-  return std::make_shared<AtspiObserver>(std::move(application), where->busName, callback);
+  // Any event may mean the kept facts of the application are out of date.
+  std::weak_ptr<Session> session = session_;
+  return std::make_shared<AtspiObserver>(std::move(application), where->busName, callback,
+                                         [session](const std::string& busName) {
+                                           if (auto alive = session.lock()) {
+                                             alive->reader.forgetApplication(busName);
+                                           }
+                                         });
 }
 
 bool AtspiAccessibility::addNotification(AccessibilityObserver& observer,

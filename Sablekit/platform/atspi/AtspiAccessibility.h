@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Sablekit/platform/AccessibilityClient.h"
@@ -26,6 +27,12 @@ class AtspiAccessibility final : public AccessibilityClient, public Accessibilit
   static constexpr std::string_view enhancedUserInterfaceAttribute = "AXEnhancedUserInterface";
   // How long a trust answer is reused (monotonic seconds).
   static constexpr double trustLifetime = 1.0;
+  // Facts read from an application are reused for this long (monotonic
+  // seconds), unless any event of that application arrives first. A patch
+  // follows the events that caused it, so it never reads facts from before them.
+  static constexpr double factLifetime = 0.5;
+  // An application that let a call time out is not asked again for this long.
+  static constexpr double hungHold = 2.0;
 
   struct Options {
     // The session bus's address; empty means the session has none, and
@@ -45,6 +52,10 @@ class AtspiAccessibility final : public AccessibilityClient, public Accessibilit
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
 
+  // Calls and round trips made on the accessibility bus by this process so
+  // far, for benchmarks.
+  static std::pair<std::uint64_t, std::uint64_t> traffic();
+
   // Trust: the accessibility bus is reachable and its registry answers.
   // Never prompts. Any thread; may wait up to a second on a bus that hangs.
   bool trusted();
@@ -52,7 +63,7 @@ class AtspiAccessibility final : public AccessibilityClient, public Accessibilit
   // AccessibilityClient. Any thread. Element handles are (bus name, object
   // path); the application element of a process is found through the
   // registry when first used. A call on an application that lets one time
-  // out fails at once for AtspiFactReader::hungHold seconds afterwards.
+  // out fails at once for hungHold seconds afterwards.
   AccessibilityElement applicationElement(std::int32_t processID) override;
   std::optional<std::vector<AccessibilityValue>> readAttributes(const AccessibilityElement& element,
                                                                 std::span<const std::string> names) override;

@@ -1,6 +1,7 @@
 // Finding the accessibility bus and calling on it in pipelined waves.
 #include "Sablekit/platform/atspi/AtspiConnection.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -44,26 +45,63 @@ AtspiCallFailure classify(const GError* error) {
   return AtspiCallFailure::refused;
 }
 
-struct PendingReply {
+// A wave in flight: calls go out as earlier ones are answered, at most
+// `maximumInFlight` at a time, so that a call's timeout never runs while it
+// only waits in the application's queue behind the rest of the wave.
+constexpr std::size_t maximumInFlight = 32;
+
+struct Wave;
+
+struct Slot {
+  Wave* wave = nullptr;
   AtspiCall* call = nullptr;
-  int* pending = nullptr;
 };
 
+struct Wave {
+  GDBusConnection* connection = nullptr;
+  std::vector<Slot> slots;
+  int timeout = 0;
+  std::size_t next = 0;
+  std::size_t pending = 0;
+};
+
+void finishCall(GObject* source, GAsyncResult* result, gpointer data);
+
+// Sends calls until the window is full or none is left.
+void sendMore(Wave& wave) {
+  while (wave.next < wave.slots.size() && wave.pending < maximumInFlight) {
+    Slot& slot = wave.slots[wave.next++];
+    AtspiCall& call = *slot.call;
+    ++wave.pending;
+    // Parameters are consumed by the call (a floating reference is sunk).
+    GVariant* parameters = std::exchange(call.parameters, nullptr);
+    g_dbus_connection_call(wave.connection, call.busName.empty() ? nullptr : call.busName.c_str(),
+                           call.objectPath.c_str(), call.interface, call.method, parameters,
+                           call.replyType == nullptr ? nullptr : G_VARIANT_TYPE(call.replyType),
+                           call.autoStart ? G_DBUS_CALL_FLAGS_NONE : G_DBUS_CALL_FLAGS_NO_AUTO_START, wave.timeout,
+                           nullptr, finishCall, &slot);
+  }
+}
+
 void finishCall(GObject* source, GAsyncResult* result, gpointer data) {
-  auto* reply = static_cast<PendingReply*>(data);
+  auto* slot = static_cast<Slot*>(data);
   GError* error = nullptr;
   GVariant* answer = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
   if (answer != nullptr) {
-    reply->call->reply.reset(answer);
-    reply->call->failure = AtspiCallFailure::none;
+    slot->call->reply.reset(answer);
+    slot->call->failure = AtspiCallFailure::none;
   } else {
-    reply->call->failure = classify(error);
+    slot->call->failure = classify(error);
   }
   if (error != nullptr) {
     g_error_free(error);
   }
-  --*reply->pending;
+  --slot->wave->pending;
+  sendMore(*slot->wave);
 }
+
+std::atomic<std::uint64_t> sentCalls{0};
+std::atomic<std::uint64_t> sentWaves{0};
 
 // One context per thread for waiting on waves, made on first use.
 GMainContext* waveContext() {
@@ -186,28 +224,25 @@ void AtspiConnection::runWave(GDBusConnection* connection, std::span<AtspiCall> 
     }
     return;
   }
+  sentCalls += calls.size();
+  ++sentWaves;
   GMainContext* context = waveContext();
   g_main_context_push_thread_default(context);
-  int pending = 0;
-  std::vector<PendingReply> replies(calls.size());
-  const int timeout = milliseconds(timeoutSeconds);
-  for (std::size_t index = 0; index < calls.size(); ++index) {
-    AtspiCall& call = calls[index];
-    replies[index] = {&call, &pending};
-    ++pending;
-    // Parameters are consumed by the call (a floating reference is sunk).
-    GVariant* parameters = std::exchange(call.parameters, nullptr);
-    g_dbus_connection_call(connection, call.busName.empty() ? nullptr : call.busName.c_str(), call.objectPath.c_str(),
-                           call.interface, call.method, parameters,
-                           call.replyType == nullptr ? nullptr : G_VARIANT_TYPE(call.replyType),
-                           call.autoStart ? G_DBUS_CALL_FLAGS_NONE : G_DBUS_CALL_FLAGS_NO_AUTO_START, timeout, nullptr,
-                           finishCall, &replies[index]);
+  Wave wave{.connection = connection, .timeout = milliseconds(timeoutSeconds)};
+  wave.slots.reserve(calls.size());
+  for (AtspiCall& call : calls) {
+    wave.slots.push_back({&wave, &call});
   }
+  sendMore(wave);
   // GDBus answers every call, with a timeout error at the latest.
-  while (pending > 0) {
+  while (wave.pending > 0) {
     g_main_context_iteration(context, TRUE);
   }
   g_main_context_pop_thread_default(context);
+}
+
+AtspiTraffic AtspiConnection::traffic() {
+  return {.calls = sentCalls.load(), .waves = sentWaves.load()};
 }
 
 AtspiCall AtspiConnection::runOne(GDBusConnection* connection, AtspiCall call, double timeoutSeconds) {

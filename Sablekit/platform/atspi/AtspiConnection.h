@@ -35,6 +35,13 @@ struct AtspiCall {
   AtspiCallFailure failure = AtspiCallFailure::none;
 };
 
+// What the backend has sent, for benchmarks: calls, and the waves they went
+// out in (each wave costs one round trip of waiting).
+struct AtspiTraffic {
+  std::uint64_t calls = 0;
+  std::uint64_t waves = 0;
+};
+
 class AtspiConnection {
  public:
   // How long finding or opening the bus may take.
@@ -62,6 +69,9 @@ class AtspiConnection {
   static void runWave(GDBusConnection* connection, std::span<AtspiCall> calls, double timeoutSeconds);
   // One call, the same way.
   static AtspiCall runOne(GDBusConnection* connection, AtspiCall call, double timeoutSeconds);
+
+  // Everything sent by every connection of this process so far.
+  static AtspiTraffic traffic();
 
  private:
   // Asks the launcher for the bus's address and connects; no lock held.

@@ -7,6 +7,8 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace Sablekit {
 
@@ -30,11 +32,12 @@ enum AtspiInterface : std::uint32_t {
 // Which groups of facts a reading needs; each group is fetched only from an
 // element that implements its interface.
 enum AtspiFactPart : std::uint32_t {
-  atspiCorePart = 1U << 0,      // role, name, description, states, interfaces, attributes, identifier
+  atspiCorePart = 1U << 0,      // role, name, description, states, interfaces, attributes, identifier, children
   atspiExtentsPart = 1U << 1,   // Component: extents on the screen
   atspiTextPart = 1U << 2,      // Text: the whole text, the first selection and the caret
   atspiValuePart = 1U << 3,     // Value: current, minimum, maximum, increment
   atspiDocumentPart = 1U << 4,  // Document: the document's attributes (its address)
+  atspiAllParts = atspiCorePart | atspiExtentsPart | atspiTextPart | atspiValuePart | atspiDocumentPart,
 };
 
 struct AtspiExtents {
@@ -64,6 +67,8 @@ struct AtspiElementFacts {
   std::uint32_t interfaces = 0;
   std::int32_t childCount = 0;
   std::map<std::string, std::string> attributes;
+  // (bus name, object path) of each child, in order; absent when the call failed.
+  std::optional<std::vector<std::pair<std::string, std::string>>> children;
 
   std::optional<AtspiExtents> extents;
   // Never fetched for a concealed element.

@@ -5,6 +5,8 @@
 #include <array>
 #include <string_view>
 
+#include <atspi/atspi-constants.h>
+
 #include "Sablekit/platform/atspi/AtspiVocabulary.h"
 
 namespace Sablekit {
@@ -141,6 +143,8 @@ struct Job {
   bool needsAttributes = false;
 };
 
+constexpr std::size_t coreCallCount = 5;
+
 void addCoreCalls(Job& job, std::vector<AtspiCall>& calls) {
   const std::string& bus = job.target.busName;
   const std::string& path = job.element->path();
@@ -149,6 +153,22 @@ void addCoreCalls(Job& job, std::vector<AtspiCall>& calls) {
   calls.push_back(call(bus, path, accessibleInterface, "GetRole", nullptr, "(u)"));
   calls.push_back(call(bus, path, accessibleInterface, "GetState", nullptr, "(au)"));
   calls.push_back(call(bus, path, accessibleInterface, "GetInterfaces", nullptr, "(as)"));
+  calls.push_back(call(bus, path, accessibleInterface, "GetChildren", nullptr, "(a(so))"));
+}
+
+std::vector<std::pair<std::string, std::string>> parseChildren(GVariant* reply) {
+  std::vector<std::pair<std::string, std::string>> children;
+  GVariantIter* iter = nullptr;
+  g_variant_get(reply, "(a(so))", &iter);
+  const gchar* busName = nullptr;
+  const gchar* path = nullptr;
+  while (g_variant_iter_next(iter, "(&s&o)", &busName, &path)) {
+    if (std::string_view(path) != atspiNullPath) {
+      children.emplace_back(busName, path);
+    }
+  }
+  g_variant_iter_free(iter);
+  return children;
 }
 
 void readCoreReplies(Job& job, std::vector<AtspiCall>& calls) {
@@ -169,14 +189,18 @@ void readCoreReplies(Job& job, std::vector<AtspiCall>& calls) {
   if (replies[3].reply) {
     job.facts.interfaces = parseInterfaces(replies[3].reply.get());
   }
+  if (replies[4].reply) {
+    job.facts.children = parseChildren(replies[4].reply.get());
+  }
   job.facts.parts |= atspiCorePart;
 }
 
 // The calls the element's interfaces allow for the wanted groups.
-void addDetailCalls(Job& job, std::uint32_t parts, std::vector<AtspiCall>& calls) {
+void addDetailCalls(Job& job, std::uint32_t wanted, std::vector<AtspiCall>& calls) {
   const std::string& bus = job.target.busName;
   const std::string& path = job.element->path();
   const AtspiElementFacts& facts = job.facts;
+  const std::uint32_t parts = wanted & ~facts.parts;
   job.firstCall = calls.size();
   if (job.needsAttributes) {
     calls.push_back(call(bus, path, accessibleInterface, "GetAttributes", nullptr, "(a{ss})"));
@@ -188,9 +212,12 @@ void addDetailCalls(Job& job, std::uint32_t parts, std::vector<AtspiCall>& calls
   // The text of a concealed element is never asked for.
   if ((parts & atspiTextPart) != 0 && facts.implements(atspiText) && !AtspiVocabulary::isConcealed(facts)) {
     calls.push_back(call(bus, path, "org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1), "(s)"));
-    calls.push_back(call(bus, path, "org.a11y.atspi.Text", "GetSelection", g_variant_new("(i)", 0), "(ii)"));
-    calls.push_back(call(bus, path, propertiesInterface, "Get",
-                         g_variant_new("(ss)", "org.a11y.atspi.Text", "CaretOffset"), "(v)"));
+    // Only text the user can select or edit has a selection and a caret.
+    if (facts.has(ATSPI_STATE_SELECTABLE_TEXT) || facts.has(ATSPI_STATE_EDITABLE)) {
+      calls.push_back(call(bus, path, "org.a11y.atspi.Text", "GetSelection", g_variant_new("(i)", 0), "(ii)"));
+      calls.push_back(call(bus, path, propertiesInterface, "Get",
+                           g_variant_new("(ss)", "org.a11y.atspi.Text", "CaretOffset"), "(v)"));
+    }
   }
   if ((parts & atspiValuePart) != 0 && facts.implements(atspiValue)) {
     calls.push_back(
@@ -293,17 +320,22 @@ AccessibilityElement AtspiFactReader::elementFor(const AtspiElementIdentity& fro
   return AtspiElementIdentity::element(applications_.forBusName(busName), path);
 }
 
-std::optional<AtspiElementFacts> AtspiFactReader::kept(const Key& key, std::uint32_t parts, double now) {
+std::optional<AtspiElementFacts> AtspiFactReader::kept(const Key& key, double now) {
   const std::lock_guard guard(mutex_);
   const auto found = kept_.find(key);
   if (found == kept_.end()) {
     return std::nullopt;
   }
   const double age = now - found->second.fetchedAt;
-  if (age < 0 || age >= factLifetime || (found->second.facts.parts & parts) != parts) {
+  if (age < 0 || age >= factLifetime) {
     return std::nullopt;
   }
   return found->second.facts;
+}
+
+void AtspiFactReader::forgetApplication(const std::string& busName) {
+  const std::lock_guard guard(mutex_);
+  std::erase_if(kept_, [&](const auto& entry) { return entry.first.first == busName; });
 }
 
 void AtspiFactReader::keep(const Key& key, const AtspiElementFacts& facts, double now) {
@@ -332,11 +364,15 @@ std::vector<std::optional<AtspiElementFacts>> AtspiFactReader::readAll(std::span
     if (!where) {
       continue;
     }
-    if (auto facts = kept({where->busName, element->path()}, parts, now)) {
+    auto facts = kept({where->busName, element->path()}, now);
+    if (facts && (facts->parts & parts) == parts) {
       results[index] = std::move(facts);
       continue;
     }
     jobs.push_back(Job{.index = index, .element = element, .target = std::move(*where)});
+    if (facts) {
+      jobs.back().facts = std::move(*facts);
+    }
   }
   if (jobs.empty()) {
     return results;
@@ -349,12 +385,16 @@ std::vector<std::optional<AtspiElementFacts>> AtspiFactReader::readAll(std::span
 
   std::vector<AtspiCall> calls;
   for (Job& job : jobs) {
-    addCoreCalls(job, calls);
+    if ((job.facts.parts & atspiCorePart) == 0) {
+      addCoreCalls(job, calls);
+    }
   }
   AtspiConnection::runWave(bus, calls, timeout);
   for (Job& job : jobs) {
-    readCoreReplies(job, calls);
-    noteFailures(*job.element->application(), std::span(calls).subspan(job.firstCall, 4));
+    if ((job.facts.parts & atspiCorePart) == 0) {
+      readCoreReplies(job, calls);
+      noteFailures(*job.element->application(), std::span(calls).subspan(job.firstCall, coreCallCount));
+    }
   }
 
   calls.clear();
@@ -387,28 +427,17 @@ std::optional<AtspiElementFacts> AtspiFactReader::read(const AtspiElementIdentit
 }
 
 std::optional<std::vector<AccessibilityElement>> AtspiFactReader::children(const AtspiElementIdentity& element) {
-  auto where = target(element);
-  if (!where) {
-    return std::nullopt;
-  }
-  const AtspiCall answer = AtspiConnection::runOne(
-      where->bus.get(), call(where->busName, element.path(), accessibleInterface, "GetChildren", nullptr, "(a(so))"),
-      where->timeout);
-  noteFailures(*element.application(), std::span(&answer, 1));
-  if (!answer.reply) {
+  auto facts = read(element, atspiCorePart);
+  if (!facts || !facts->children) {
     return std::nullopt;
   }
   std::vector<AccessibilityElement> result;
-  GVariantIter* children = nullptr;
-  g_variant_get(answer.reply.get(), "(a(so))", &children);
-  const gchar* busName = nullptr;
-  const gchar* path = nullptr;
-  while (g_variant_iter_next(children, "(&s&o)", &busName, &path)) {
-    if (std::string_view(path) != atspiNullPath) {
-      result.push_back(elementFor(element, busName, path));
-    }
+  result.reserve(facts->children->size());
+  for (const auto& [busName, path] : *facts->children) {
+    result.push_back(elementFor(element, busName, path));
   }
-  g_variant_iter_free(children);
+  // Whoever reads the children reads them next: one fetch for all of them.
+  readAll(result, atspiAllParts);
   return result;
 }
 

@@ -1,7 +1,9 @@
 // Reading elements' facts from their applications: the calls of one element
-// go out together (one wave for the Accessible interface, one for what its
-// other interfaces add), and the facts are kept for a moment so that the
-// several reads a walker makes of one element cost one fetch.
+// go out together (one wave for the Accessible interface and the children,
+// one for what its other interfaces add); reading an element's children
+// fetches the facts of all of them in the same two waves; and facts are kept
+// for a moment, so the several reads a walker makes of one element, and the
+// visits of its siblings, cost no further round trips.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,7 @@
 
 #include "Sablekit/platform/AccessibilityElement.h"
 #include "Sablekit/platform/Clock.h"
+#include "Sablekit/platform/atspi/AtspiAccessibility.h"
 #include "Sablekit/platform/atspi/AtspiApplications.h"
 #include "Sablekit/platform/atspi/AtspiConnection.h"
 #include "Sablekit/platform/atspi/AtspiElementFacts.h"
@@ -24,12 +27,8 @@ namespace Sablekit {
 
 class AtspiFactReader {
  public:
-  // Facts are reused for this long (monotonic seconds). Shorter than the
-  // snapshot cache's quiet time before a patch, so a patch never reads facts
-  // older than the change that caused it.
-  static constexpr double factLifetime = 0.05;
-  // An application that let a call time out is not asked again for this long.
-  static constexpr double hungHold = 2.0;
+  static constexpr double factLifetime = AtspiAccessibility::factLifetime;
+  static constexpr double hungHold = AtspiAccessibility::hungHold;
 
   // Everything referred to must outlive the reader.
   AtspiFactReader(AtspiConnection& connection, AtspiApplications& applications, const Clock& clock);
@@ -40,6 +39,7 @@ class AtspiFactReader {
   std::optional<AtspiElementFacts> read(const AtspiElementIdentity& element, std::uint32_t parts);
 
   // The element's children in their order; absent when the call failed.
+  // Their own facts are fetched too, ready for the reads that follow.
   std::optional<std::vector<AccessibilityElement>> children(const AtspiElementIdentity& element);
   // The element's parent; absent when it has none or the call failed.
   std::optional<AccessibilityElement> parent(const AtspiElementIdentity& element);
@@ -58,6 +58,9 @@ class AtspiFactReader {
   };
   std::optional<Target> target(const AtspiElementIdentity& element);
 
+  // Drops every kept fact of the application: it sent an event.
+  void forgetApplication(const std::string& busName);
+
   // Marks the application hung after a timeout, forgets it once it left the bus.
   void noteFailures(AtspiApplication& application, std::span<const AtspiCall> calls);
 
@@ -73,7 +76,8 @@ class AtspiFactReader {
   };
   using Key = std::pair<std::string, std::string>;  // bus name, path
 
-  std::optional<AtspiElementFacts> kept(const Key& key, std::uint32_t parts, double now);
+  // Kept facts younger than factLifetime, whatever groups they hold.
+  std::optional<AtspiElementFacts> kept(const Key& key, double now);
   void keep(const Key& key, const AtspiElementFacts& facts, double now);
 
   AtspiConnection& connection_;

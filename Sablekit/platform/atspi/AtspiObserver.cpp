@@ -71,6 +71,9 @@ void AtspiObserver::deliver(const gchar* path, const gchar* interface, const gch
   g_variant_get(parameters, "(&siiv@a{sv})", &detail, &detail1, &detail2, &data, &properties);
   g_variant_unref(data);
   g_variant_unref(properties);
+  if (sawEvent_) {
+    sawEvent_(busName_);
+  }
   const auto notifications = AtspiVocabulary::notificationsFor(interface, member, detail, detail1);
   if (notifications.empty()) {
     return;

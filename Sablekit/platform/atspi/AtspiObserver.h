@@ -3,6 +3,7 @@
 // subscriptions on the accessibility bus, delivered on that loop's context.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -18,10 +19,16 @@ namespace Sablekit {
 
 class AtspiObserver final : public AccessibilityObserver {
  public:
+  // `sawEvent` runs, on the loop's thread, for every event of the
+  // application before any notification is delivered for it.
   AtspiObserver(std::shared_ptr<AtspiApplication> application,
                 std::string busName,
-                AccessibilityNotificationCallback callback)
-      : application_(std::move(application)), busName_(std::move(busName)), callback_(callback) {}
+                AccessibilityNotificationCallback callback,
+                std::function<void(const std::string& busName)> sawEvent)
+      : application_(std::move(application)),
+        busName_(std::move(busName)),
+        callback_(callback),
+        sawEvent_(std::move(sawEvent)) {}
   // Drops any subscription still held.
   ~AtspiObserver() override;
 
@@ -55,6 +62,7 @@ class AtspiObserver final : public AccessibilityObserver {
   const std::shared_ptr<AtspiApplication> application_;
   const std::string busName_;
   const AccessibilityNotificationCallback callback_;
+  const std::function<void(const std::string&)> sawEvent_;
 
   std::mutex mutex_;  // guards subscriptions_
   std::vector<Subscription> subscriptions_;

@@ -218,7 +218,7 @@ TEST_F(AtspiAccessibilityTest, AHungApplicationCostsOneTimeoutAndIsMarked) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
   // Wait past the facts kept from the read above.
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  std::this_thread::sleep_for(std::chrono::duration<double>(AtspiAccessibility::factLifetime + 0.1));
   const double first = elapsed([&] { EXPECT_FALSE(client_->readAttribute(application, "AXTitle")); });
   const double second = elapsed([&] { EXPECT_FALSE(client_->readAttribute(application, "AXChildren")); });
   ::kill(processID(), SIGCONT);
