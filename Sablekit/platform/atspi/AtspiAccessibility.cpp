@@ -15,6 +15,7 @@
 #include "Sablekit/platform/atspi/AtspiFactReader.h"
 #include "Sablekit/platform/atspi/AtspiObserver.h"
 #include "Sablekit/platform/atspi/AtspiVocabulary.h"
+#include "Sablekit/platform/posix/SystemClock.h"
 
 namespace Sablekit {
 
@@ -160,6 +161,41 @@ bool AtspiAccessibility::Session::registerEvent(const std::string& busName, std:
 
 AtspiAccessibility::AtspiAccessibility(const Clock& clock, Options options)
     : session_(std::make_shared<Session>(clock, std::move(options))) {}
+
+AtspiAccessibility::AtspiAccessibility(Options options)
+    : ownClock_(std::make_unique<SystemClock>()), session_(std::make_shared<Session>(*ownClock_, std::move(options))) {}
+
+bool AtspiAccessibility::reachable(const std::string& sessionBusAddress) {
+  if (sessionBusAddress.empty()) {
+    return false;
+  }
+  // Asked on a clock of its own: nothing of it is kept.
+  SystemClock clock;
+  AtspiConnection connection(clock, sessionBusAddress);
+  const GDBusConnectionHandle session = connection.session();
+  if (!session) {
+    return false;
+  }
+  const AtspiCall listing = AtspiConnection::runOne(session.get(),
+                                                    AtspiCall{.busName = "org.freedesktop.DBus",
+                                                              .objectPath = "/org/freedesktop/DBus",
+                                                              .interface = "org.freedesktop.DBus",
+                                                              .method = "ListActivatableNames",
+                                                              .replyType = "(as)"},
+                                                    AtspiApplications::lookUpTimeout);
+  bool offered = false;
+  if (listing.reply) {
+    GVariantIter* names = nullptr;
+    g_variant_get(listing.reply.get(), "(as)", &names);
+    const gchar* name = nullptr;
+    while (!offered && g_variant_iter_next(names, "&s", &name)) {
+      offered = std::string_view(name) == "org.a11y.Bus";
+    }
+    g_variant_iter_free(names);
+  }
+  g_dbus_connection_close_sync(session.get(), nullptr, nullptr);
+  return offered;
+}
 
 AtspiAccessibility::~AtspiAccessibility() = default;
 

@@ -14,13 +14,18 @@
 #include <utility>
 #include <vector>
 
+#include "Sablekit/platform/AccessibilityBackend.h"
 #include "Sablekit/platform/AccessibilityClient.h"
 #include "Sablekit/platform/AccessibilityObservers.h"
+#include "Sablekit/platform/AccessibilityPrompt.h"
 #include "Sablekit/platform/Clock.h"
 
 namespace Sablekit {
 
-class AtspiAccessibility final : public AccessibilityClient, public AccessibilityObservers {
+class AtspiAccessibility final : public AccessibilityBackend,
+                                 public AccessibilityClient,
+                                 public AccessibilityObservers,
+                                 private AccessibilityPrompt {
  public:
   // The attributes whose setting switches accessibility on (the wake).
   static constexpr std::string_view manualAccessibilityAttribute = "AXManualAccessibility";
@@ -45,9 +50,16 @@ class AtspiAccessibility final : public AccessibilityClient, public Accessibilit
     std::function<AccessibilityPoint()> screenOrigin;
   };
 
+  // Whether the session bus at `sessionBusAddress` answers and offers the
+  // accessibility bus launcher (org.a11y.Bus). Quick; the connection opened
+  // to ask is closed again.
+  static bool reachable(const std::string& sessionBusAddress);
+
   // Connects nothing yet: the bus is found on first use. `clock` must
   // outlive this object.
   AtspiAccessibility(const Clock& clock, Options options);
+  // The same on a system clock of its own.
+  explicit AtspiAccessibility(Options options);
   ~AtspiAccessibility() override;
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -56,9 +68,14 @@ class AtspiAccessibility final : public AccessibilityClient, public Accessibilit
   // far, for benchmarks.
   static std::pair<std::uint64_t, std::uint64_t> traffic();
 
-  // Trust: the accessibility bus is reachable and its registry answers.
+  // AccessibilityBackend. Trust: the accessibility bus is reachable and its
+  // registry answers; there is no grant to ask for, so that is a real answer.
   // Never prompts. Any thread; may wait up to a second on a bus that hangs.
-  bool trusted();
+  AccessibilityClient& client() override { return *this; }
+  AccessibilityObservers& observers() override { return *this; }
+  AccessibilityPrompt& prompt() override { return *this; }
+  bool trusted() override;
+  bool trustKnown() const override { return true; }
 
   // AccessibilityClient. Any thread. Element handles are (bus name, object
   // path); the application element of a process is found through the
@@ -88,7 +105,11 @@ class AtspiAccessibility final : public AccessibilityClient, public Accessibilit
                        void* context) override;
 
  private:
+  // AccessibilityPrompt: AT-SPI has no permission dialog to show.
+  void promptIfNotTrusted() override {}
+
   struct Session;
+  std::unique_ptr<Clock> ownClock_;
   std::shared_ptr<Session> session_;
 };
 
