@@ -228,6 +228,10 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
     if (excludePrivateBrowsing && read.privacy == BrowserPrivacyVerdict::privateWindow) {
       throw CaptureHostError::privateBrowserWindow(*focused.bundleID);
     }
+    // A window that may be private is treated as one would be.
+    if (excludePrivateBrowsing && read.privacy == BrowserPrivacyVerdict::unknown) {
+      throw CaptureHostError::browserContextUnavailable(*focused.bundleID);
+    }
     if (!policy.explicitExcludedDomains().empty() &&
         (read.status == BrowserReadStatus::unreadable || read.status == BrowserReadStatus::unsupported)) {
       throw CaptureHostError::browserContextUnavailable(*focused.bundleID);
@@ -239,7 +243,8 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
     contextURL = read.pageURL;
     normalizedDomain = std::move(domain);
     browserContext = std::move(read);
-  } else if (!inactive && CapturePrivacyPolicy::normalize(focused.bundleID.value_or("")) == ApplicationCapabilityRegistry::finderBundleID) {
+  } else if (!inactive && CapturePrivacyPolicy::normalize(focused.bundleID.value_or("")) ==
+                              ApplicationCapabilityRegistry::finderBundleID) {
     const bool allowAutomation = parameters && parameters->allowsFinderAutomation();
     finderContext = finderContextService_.read(focused.title, allowAutomation);
     contextURL = finderContext->folderURL;
