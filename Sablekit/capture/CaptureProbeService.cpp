@@ -279,9 +279,13 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
 
   // 16. The visible windows, in inventory order.
   std::vector<VisibleWindowResult> visible;
+  std::vector<ShownWindow> focusedApplicationWindows;
   for (const WindowRecord& window : displayWindows) {
     if (!excluded.contains(window.windowID)) {
       visible.push_back(visibleWindow(window, focused.windowID));
+      if (window.ownerPID == focused.ownerPID) {
+        focusedApplicationWindows.push_back({.title = window.title, .bounds = window.bounds});
+      }
     }
   }
 
@@ -323,14 +327,7 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
     throw CaptureHostError::captureContextChanged();
   }
 
-  // 22. The outcome, from the first look. A snapshot walks the focused
-  // application's every window, so when the capture cut out another window
-  // of that application (a private window or a listed site behind the focused
-  // browser window) the snapshot would hand over what the image left out.
-  const bool focusedApplicationCutOut = std::any_of(records.begin(), records.end(), [&](const WindowRecord& window) {
-    return window.ownerPID == focused.ownerPID && window.windowID != focused.windowID &&
-           isExcluded(window, focused, exclusion);
-  });
+  // 22. The outcome, from the first look.
   const Point mouse = workspace_.pointerLocation();
   return CaptureOutcome{
       .image = std::get<PixelImage>(std::move(shot)),
@@ -346,7 +343,7 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
       .mouseX = mouse.x,
       .mouseY = mouse.y,
       .inactive = inactive,
-      .suppressAccessibilitySnapshot = (focused.ownerPID == parentPID && !titles.empty()) || focusedApplicationCutOut,
+      .suppressAccessibilitySnapshot = focused.ownerPID == parentPID && !titles.empty(),
       .visibleWindowCount = static_cast<std::int64_t>(displayWindows.size()),
       .excludedWindowCount = static_cast<std::int64_t>(excluded.size()),
       .unmatchedExcludedWindowCount = 0,
@@ -356,6 +353,7 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
       .finderContext = std::move(finderContext),
       .accessibilityWake = wake,
       .windows = std::move(visible),
+      .focusedApplicationWindows = std::move(focusedApplicationWindows),
   };
 }
 

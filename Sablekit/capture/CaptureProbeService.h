@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Sablekit/accessibility/AccessibilityWakeService.h"
+#include "Sablekit/accessibility/AccessibilityWindowScope.h"
 #include "Sablekit/capture/CapturePrivacyPolicy.h"
 #include "Sablekit/capture/WindowInventory.h"
 #include "Sablekit/context/ApplicationCapabilityRegistry.h"
@@ -45,8 +46,7 @@ struct CaptureOutcome {
   double mouseX = 0;  // as the platform reports the pointer: lower-left origin, y upwards
   double mouseY = 0;
   bool inactive = false;
-  // The parent listed window titles and owns the focused window, or another
-  // window of the focused application was cut out: no snapshot is walked.
+  // The parent listed window titles and owns the focused window: no snapshot is walked.
   bool suppressAccessibilitySnapshot = false;
   std::int64_t visibleWindowCount = 0;
   std::int64_t excludedWindowCount = 0;
@@ -57,6 +57,9 @@ struct CaptureOutcome {
   std::optional<FinderContextResult> finderContext;
   AccessibilityWakeResult accessibilityWake;
   std::vector<VisibleWindowResult> windows;
+  // The windows of the focused application the image shows: the only ones a
+  // snapshot of the application may walk.
+  std::vector<ShownWindow> focusedApplicationWindows;
 };
 
 // Main thread only, one request at a time: the service keeps no capture
