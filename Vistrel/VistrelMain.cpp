@@ -1,5 +1,7 @@
 #include "Vistrel/VistrelMain.h"
 
+#include <optional>
+
 #include "Sablekit/protocol/CaptureHostError.h"
 #include "Sablekit/protocol/HostRequest.h"
 #include "Vistrel/CaptureHostServices.h"
@@ -36,17 +38,13 @@ HostResponse undecodable(std::string message) {
 }  // namespace
 
 HostResponse VistrelMain::respond(CaptureHostServices& services, std::string_view line) {
+  std::optional<HostRequest> request;
   try {
-    const HostRequest request = HostRequest::decodeLine(line);
-    return HostResponse(request.id, dispatch(services, request));
+    request = HostRequest::decodeLine(line);
+    return HostResponse(request->id, dispatch(services, *request));
   } catch (const CaptureHostError& error) {
-    // The id comes from decoding the line again, as the parent expects.
-    std::int64_t id = 0;
-    try {
-      id = HostRequest::decodeLine(line).id;
-    } catch (const std::exception&) {
-    }
-    return HostResponse(id, error.payload());
+    // Raised only once the line is decoded, so the request's id is known.
+    return HostResponse(request ? request->id : 0, error.payload());
   } catch (const std::exception& error) {
     return undecodable(error.what());
   } catch (...) {

@@ -4,6 +4,7 @@
 
 #include <variant>
 
+#include "Sablekit/capture/CapturePlaceholders.h"
 #include "Sablekit/common/Base64.h"
 #include "Sablekit/common/Digest.h"
 #include "Sablekit/protocol/CaptureHostError.h"
@@ -16,25 +17,12 @@ CaptureFrameService::CaptureFrameService(CaptureProbeService& captureService,
                                          ImageEncoder& encoder)
     : captureService_(captureService), ocrService_(ocrService), snapshotService_(snapshotService), encoder_(encoder) {}
 
-AccessibilitySnapshotResult CaptureFrameService::placeholderSnapshot(const CaptureOutcome& outcome) {
-  if (outcome.inactive) {
-    return unrequestedSnapshot({.applicationName = std::string(CaptureProbeService::neutralApplicationName),
-                                .bundleID = std::string(CaptureProbeService::neutralBundleID),
-                                .processID = 0,
-                                .capturedAtMilliseconds = outcome.capturedAtMilliseconds});
-  }
-  return unrequestedSnapshot({.applicationName = outcome.focusedApplicationName,
-                              .bundleID = outcome.focusedBundleID,
-                              .processID = outcome.focusedProcessID,
-                              .capturedAtMilliseconds = outcome.capturedAtMilliseconds});
-}
-
 CaptureFrameResult CaptureFrameService::captureFrame(const std::optional<CaptureProbeParameters>& parameters) {
-  const CaptureOutcome outcome = captureService_.capture(parameters);
+  const CaptureOutcome outcome = captureService_.capture(CaptureRequest::resolve(parameters));
   OCRResult ocr = ocrService_.recognize(outcome.image);
   AccessibilitySnapshotResult accessibility =
       outcome.inactive || outcome.suppressAccessibilitySnapshot
-          ? placeholderSnapshot(outcome)
+          ? CapturePlaceholders::snapshot(outcome)
           : snapshotService_.snapshot(outcome.focusedApplicationName, outcome.focusedBundleID, outcome.focusedProcessID,
                                       AccessibilityWindowScope(outcome.focusedApplicationWindows));
 

@@ -36,10 +36,6 @@ class CaptureFrameService {
   // remembers this frame even when the encoding then fails.
   CaptureFrameResult captureFrame(const std::optional<CaptureProbeParameters>& parameters);
 
-  // The snapshot reported when none is taken: the neutral identity for an
-  // inactive capture, the focused application's own for a suppressed one.
-  static AccessibilitySnapshotResult placeholderSnapshot(const CaptureOutcome& outcome);
-
  private:
   CaptureProbeService& captureService_;
   OCRService& ocrService_;

@@ -71,14 +71,11 @@ CapturePrivacyPolicy::CapturePrivacyPolicy(const std::vector<std::string>& expli
   }
 }
 
-CapturePrivacyPolicy CapturePrivacyPolicy::forRequest(const std::optional<CaptureProbeParameters>& parameters) {
+CapturePrivacyPolicy CapturePrivacyPolicy::forRequest(const CaptureProbeParameters& parameters) {
   const auto allGroups = allCases<ApplicationExclusionGroup>();
-  if (!parameters) {
-    return CapturePrivacyPolicy({}, {}, false, true, {allGroups.begin(), allGroups.end()});
-  }
   std::set<ApplicationExclusionGroup> groups;
-  if (parameters->enabledExclusionGroups) {
-    for (const std::string& name : *parameters->enabledExclusionGroups) {
+  if (parameters.enabledExclusionGroups) {
+    for (const std::string& name : *parameters.enabledExclusionGroups) {
       if (const auto group = fromRawValue<ApplicationExclusionGroup>(name)) {
         groups.insert(*group);
       }
@@ -86,9 +83,9 @@ CapturePrivacyPolicy CapturePrivacyPolicy::forRequest(const std::optional<Captur
   } else {
     groups.insert(allGroups.begin(), allGroups.end());
   }
-  return CapturePrivacyPolicy(parameters->excludedBundleIDs.value_or(std::vector<std::string>{}),
-                              parameters->excludedDomains.value_or(std::vector<std::string>{}),
-                              parameters->recordsUnknownBundleIDs(), parameters->excludesProtectedApplications(),
+  return CapturePrivacyPolicy(parameters.excludedBundleIDs.value_or(std::vector<std::string>{}),
+                              parameters.excludedDomains.value_or(std::vector<std::string>{}),
+                              parameters.recordsUnknownBundleIDs(), parameters.excludesProtectedApplications(),
                               std::move(groups));
 }
 

@@ -24,10 +24,10 @@ class CapturePrivacyPolicy {
                        bool excludeProtectedApplications,
                        std::set<ApplicationExclusionGroup> enabledExclusionGroups);
 
-  // The policy of a request: without parameters, or for each absent member,
-  // the strictest choice. A present but empty group list enables no group;
-  // group names that match no group are ignored.
-  static CapturePrivacyPolicy forRequest(const std::optional<CaptureProbeParameters>& parameters);
+  // The policy of a request: for each absent member the strictest choice, so
+  // a request without parameters passes an empty set of them. A present but
+  // empty group list enables no group; names that match no group are ignored.
+  static CapturePrivacyPolicy forRequest(const CaptureProbeParameters& parameters);
 
   const StringSet& explicitExcludedBundleIDs() const { return explicitExcludedBundleIDs_; }
   const StringSet& explicitExcludedDomains() const { return explicitExcludedDomains_; }

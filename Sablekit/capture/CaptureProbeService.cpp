@@ -1,13 +1,16 @@
-// The capture pipeline: permission, shareable content, inventory, privacy
-// checks, context reads, exclusion, one filtered screenshot and the check
-// that nothing changed meanwhile; and the mapping of its outcome to the wire.
+// The capture pipeline: permission and shareable content, a look at the
+// screen, the refusals, the focused context, cut-outs and filter, one
+// screenshot and a second look that must match the first; and the mapping of
+// its outcome to the wire.
 #include "Sablekit/capture/CaptureProbeService.h"
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <variant>
 
+#include "Sablekit/capture/CapturePlaceholders.h"
+#include "Sablekit/common/BundleIDNormalization.h"
+#include "Sablekit/context/ApplicationCapabilityRegistry.h"
 #include "Sablekit/protocol/CaptureHostError.h"
 
 namespace Sablekit {
@@ -81,21 +84,6 @@ HostHealth CaptureProbeService::health() {
   };
 }
 
-std::set<std::string> CaptureProbeService::parentTitles(const std::optional<CaptureProbeParameters>& parameters) {
-  std::set<std::string> titles;
-  if (!parameters || !parameters->excludedParentWindowTitles) {
-    return titles;
-  }
-  const auto& listed = *parameters->excludedParentWindowTitles;
-  const std::size_t considered = std::min(listed.size(), parentTitleEntryLimit);
-  for (std::size_t index = 0; index < considered; ++index) {
-    if (!listed[index].empty() && listed[index].size() <= parentTitleMaximumBytes) {
-      titles.insert(listed[index]);
-    }
-  }
-  return titles;
-}
-
 std::pair<std::int64_t, std::int64_t> CaptureProbeService::outputSize(const Rect& displayFrame,
                                                                       double pointPixelScale,
                                                                       std::int64_t longestSide) {
@@ -106,161 +94,116 @@ std::pair<std::int64_t, std::int64_t> CaptureProbeService::outputSize(const Rect
   return {evenSide(scale * static_cast<double>(pixelWidth)), evenSide(scale * static_cast<double>(pixelHeight))};
 }
 
-bool CaptureProbeService::isExcluded(const WindowRecord& window,
-                                     const WindowRecord& focused,
-                                     const ExclusionContext& context) {
-  if (window.ownerPID == context.parentProcessID && context.parentTitles.contains(window.title)) {
-    return true;
-  }
-  if (context.policy.exclusionReason(window.bundleID)) {
-    return true;
-  }
-  if (window.windowID == focused.windowID || !BrowserContextService::isRecognizedBrowser(window.bundleID)) {
-    return false;
-  }
-  // Only the focused browser window is ever read, so any other browser
-  // window may be private or on an excluded site.
-  return context.excludePrivateBrowsing || !context.policy.explicitExcludedDomains().empty();
+CaptureOutcome CaptureProbeService::capture(const CaptureRequest& request) {
+  const ShareableContent content = shareableContent();
+  const ScreenLook look = firstLook(content);
+  const WindowExclusionRule rule(request, processIdentity_.parentProcessID());
+  refuseExcludedFocus(*look.focused, rule);
+  FocusedContext context = readContext(*look.focused, request);
+  const CutOuts cutOuts = cutOutsFor(content, look, rule);
+  PixelImage image = shoot(filterFor(content, look, cutOuts), request.longestSide);
+  recheck(content, look, cutOuts, rule);
+  return outcome(std::move(image), look, cutOuts, std::move(context), rule);
 }
 
-std::set<std::uint32_t> CaptureProbeService::excludedWindowIDs(const std::vector<WindowRecord>& displayWindows,
-                                                               const WindowRecord& focused,
-                                                               const ExclusionContext& context) {
-  std::set<std::uint32_t> excluded;
-  for (const WindowRecord& window : displayWindows) {
-    if (isExcluded(window, focused, context)) {
-      excluded.insert(window.windowID);
-    }
-  }
-  return excluded;
-}
-
-std::vector<WindowRecord> CaptureProbeService::windowsOn(const std::vector<WindowRecord>& records,
-                                                         const ShareableDisplay& display) {
-  std::vector<WindowRecord> onDisplay;
-  std::copy_if(records.begin(), records.end(), std::back_inserter(onDisplay),
-               [&](const WindowRecord& window) { return WindowInventory::isOnDisplay(window, display); });
-  return onDisplay;
-}
-
-bool CaptureProbeService::contextChanged(const std::vector<ShareableDisplay>& displays,
-                                         const ShareableDisplay& display,
-                                         const WindowRecord& focused,
-                                         const std::set<std::uint32_t>& excluded,
-                                         const ExclusionContext& context) {
-  const std::vector<WindowRecord> records = inventory_.windowRecords();
-  const std::optional<std::int32_t> frontmostPID = workspace_.frontmostProcessID();
-  const auto newDisplay = inventory_.selectDisplay(displays, records, frontmostPID);
-  if (!newDisplay || newDisplay->displayID != display.displayID) {
-    return true;
-  }
-  const std::vector<WindowRecord> displayWindows = windowsOn(records, *newDisplay);
-  const auto newFocused = inventory_.selectFocusedWindow(displayWindows, frontmostPID, *newDisplay);
-  if (!newFocused || newFocused->windowID != focused.windowID || newFocused->ownerPID != focused.ownerPID ||
-      CapturePrivacyPolicy::normalize(newFocused->bundleID.value_or("")) !=
-          CapturePrivacyPolicy::normalize(focused.bundleID.value_or(""))) {
-    return true;
-  }
-  return excludedWindowIDs(displayWindows, *newFocused, context) != excluded;
-}
-
-CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbeParameters>& parameters) {
-  // 1. Permission, before anything is asked of the platform.
+ShareableContent CaptureProbeService::shareableContent() {
+  // Permission first, before anything is asked of the platform.
   if (!permissions_.screenRecordingPreflight()) {
     throw CaptureHostError::permissionDenied();
   }
-  // 2-3. Shareable content with at least one display.
   auto fetched = screenCapture_.shareableContent();
   if (const auto* error = std::get_if<ScreenCaptureError>(&fetched)) {
     throw CaptureHostError::captureFailed(error->description);
   }
-  const ShareableContent content = std::get<ShareableContent>(std::move(fetched));
+  ShareableContent content = std::get<ShareableContent>(std::move(fetched));
   if (content.displays.empty()) {
     throw CaptureHostError::noShareableDisplay();
   }
-  // 4-7. Inventory, display, display windows, focused window.
-  const std::vector<WindowRecord> records = inventory_.windowRecords();
-  const std::optional<std::int32_t> frontmostPID = workspace_.frontmostProcessID();
-  const auto display = inventory_.selectDisplay(content.displays, records, frontmostPID);
-  if (!display) {
+  return content;
+}
+
+ScreenLook CaptureProbeService::firstLook(const ShareableContent& content) {
+  ScreenLook look = inventory_.look(content.displays);
+  if (!look.display) {
     throw CaptureHostError::noShareableDisplay();
   }
-  const std::vector<WindowRecord> displayWindows = windowsOn(records, *display);
-  const auto focusedWindow = inventory_.selectFocusedWindow(displayWindows, frontmostPID, *display);
-  if (!focusedWindow) {
+  if (!look.focused) {
     throw CaptureHostError::noEligibleWindow();
   }
-  const WindowRecord focused = *focusedWindow;
+  return look;
+}
 
-  // 8. Policy, parent titles and the parent process, read once.
-  const CapturePrivacyPolicy policy = CapturePrivacyPolicy::forRequest(parameters);
-  const std::set<std::string> titles = parentTitles(parameters);
-  const std::int32_t parentPID = processIdentity_.parentProcessID();
-  const bool excludePrivateBrowsing = !parameters || parameters->excludesPrivateBrowsing();
-  const ExclusionContext exclusion{policy, titles, parentPID, excludePrivateBrowsing};
-
-  // 9-10. The focused window and application themselves.
-  if (focused.ownerPID == parentPID && titles.contains(focused.title)) {
+void CaptureProbeService::refuseExcludedFocus(const WindowRecord& focused, const WindowExclusionRule& rule) {
+  if (rule.isListedParentWindow(focused)) {
     throw CaptureHostError::focusedWindowExcluded(focused.title);
   }
-  if (policy.exclusionReason(focused.bundleID)) {
+  if (rule.request().policy.exclusionReason(focused.bundleID)) {
     throw CaptureHostError::focusedApplicationExcluded(focused.bundleID.value_or("unknown"));
   }
+}
 
-  // 11. Wake, never for an inactive capture.
-  const bool inactive = parameters && parameters->isInactive();
-  const AccessibilityWakeResult wake = inactive
-                                           ? AccessibilityWakeResult{.kind = AccessibilityWakeKind::none,
-                                                                     .attempted = false,
-                                                                     .succeeded = true,
-                                                                     .cached = false}
-                                           : accessibilityWakeService_.wakeIfNeeded(focused.bundleID, focused.ownerPID);
-
-  // 12. Context of a focused browser (inactive too) or Finder (active only).
-  std::optional<std::string> contextURL;
-  std::optional<std::string> normalizedDomain;
-  std::optional<BrowserContextResult> browserContext;
-  std::optional<FinderContextResult> finderContext;
-  if (focused.bundleID && BrowserContextService::isRecognizedBrowser(focused.bundleID)) {
-    const bool allowAutomation = parameters && parameters->allowsBrowserAutomation();
-    BrowserContextResult read = browserContextService_.read(*focused.bundleID, focused.applicationVersion,
-                                                            focused.ownerPID, focused.title, allowAutomation);
-    if (excludePrivateBrowsing && read.privacy == BrowserPrivacyVerdict::privateWindow) {
-      throw CaptureHostError::privateBrowserWindow(*focused.bundleID);
-    }
-    // A window that may be private is treated as one would be.
-    if (excludePrivateBrowsing && read.privacy == BrowserPrivacyVerdict::unknown) {
-      throw CaptureHostError::browserContextUnavailable(*focused.bundleID);
-    }
-    if (!policy.explicitExcludedDomains().empty() &&
-        (read.status == BrowserReadStatus::unreadable || read.status == BrowserReadStatus::unsupported)) {
-      throw CaptureHostError::browserContextUnavailable(*focused.bundleID);
-    }
-    std::optional<std::string> domain = CapturePrivacyPolicy::domain(read.pageURL);
-    if (policy.isDomainExcluded(domain)) {
-      throw CaptureHostError::excludedDomain(domain.value_or(""));
-    }
-    contextURL = read.pageURL;
-    normalizedDomain = std::move(domain);
-    browserContext = std::move(read);
-  } else if (!inactive && CapturePrivacyPolicy::normalize(focused.bundleID.value_or("")) ==
-                              ApplicationCapabilityRegistry::finderBundleID) {
-    const bool allowAutomation = parameters && parameters->allowsFinderAutomation();
-    finderContext = finderContextService_.read(focused.title, allowAutomation);
-    contextURL = finderContext->folderURL;
+CaptureProbeService::FocusedContext CaptureProbeService::readContext(const WindowRecord& focused,
+                                                                     const CaptureRequest& request) {
+  FocusedContext context{
+      .wake = request.inactive ? CapturePlaceholders::wakeNotAttempted
+                               : accessibilityWakeService_.wakeIfNeeded(focused.bundleID, focused.ownerPID),
+      .contextURL = {},
+      .normalizedDomain = {},
+      .browserContext = {},
+      .finderContext = {},
+  };
+  // A focused browser is read even for an inactive capture, which may refuse
+  // on what it finds; Finder only for an active one.
+  if (BrowserContextService::isRecognizedBrowser(focused.bundleID)) {
+    readBrowserContext(focused, request, context);
+  } else if (!request.inactive &&
+             normalizeBundleID(focused.bundleID.value_or("")) == ApplicationCapabilityRegistry::finderBundleID) {
+    context.finderContext = finderContextService_.read(request.allowFinderAutomation);
+    context.contextURL = context.finderContext->folderURL;
   }
+  return context;
+}
 
-  // 13-14. Windows to cut out, every one of which the platform must know.
-  const std::set<std::uint32_t> excluded = excludedWindowIDs(displayWindows, focused, exclusion);
-  std::map<std::uint32_t, const ShareableWindow*> shareableByID;
+void CaptureProbeService::readBrowserContext(const WindowRecord& focused,
+                                             const CaptureRequest& request,
+                                             FocusedContext& context) {
+  const std::string& bundleID = *focused.bundleID;
+  BrowserContextResult read = browserContextService_.read(bundleID, focused.applicationVersion, focused.ownerPID,
+                                                          focused.title, request.allowBrowserAutomation);
+  if (request.excludePrivateBrowsing && read.privacy == BrowserPrivacyVerdict::privateWindow) {
+    throw CaptureHostError::privateBrowserWindow(bundleID);
+  }
+  // A window that may be private is treated as one would be.
+  if (request.excludePrivateBrowsing && read.privacy == BrowserPrivacyVerdict::unknown) {
+    throw CaptureHostError::browserContextUnavailable(bundleID);
+  }
+  if (!request.policy.explicitExcludedDomains().empty() &&
+      (read.status == BrowserReadStatus::unreadable || read.status == BrowserReadStatus::unsupported)) {
+    throw CaptureHostError::browserContextUnavailable(bundleID);
+  }
+  std::optional<std::string> domain = CapturePrivacyPolicy::domain(read.pageURL);
+  if (request.policy.isDomainExcluded(domain)) {
+    throw CaptureHostError::excludedDomain(domain.value_or(""));
+  }
+  context.contextURL = read.pageURL;
+  context.normalizedDomain = std::move(domain);
+  context.browserContext = std::move(read);
+}
+
+CaptureProbeService::CutOuts CaptureProbeService::cutOutsFor(const ShareableContent& content,
+                                                             const ScreenLook& look,
+                                                             const WindowExclusionRule& rule) {
+  CutOuts cutOuts{.excluded = rule.excludedWindowIDs(look.displayWindows, *look.focused), .shareable = {}};
+  // Every window to cut out must be one the platform knows, or it could not
+  // leave it out. A repeated identifier in the platform's list counts once.
+  std::set<std::uint32_t> listed;
   for (const ShareableWindow& window : content.windows) {
-    shareableByID.emplace(window.windowID, &window);  // a repeated identifier keeps its first entry
+    listed.insert(window.windowID);
   }
-  std::vector<std::uint32_t> windowsToCut;
   std::int64_t missing = 0;
-  for (const std::uint32_t id : excluded) {
-    if (shareableByID.contains(id)) {
-      windowsToCut.push_back(id);
+  for (const std::uint32_t id : cutOuts.excluded) {
+    if (listed.contains(id)) {
+      cutOuts.shareable.push_back(id);
     } else {
       ++missing;
     }
@@ -268,49 +211,41 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
   if (missing > 0) {
     throw CaptureHostError::unmatchedExclusion(missing);
   }
-
-  // 15. Something allowed must remain on the display.
   const bool anythingAllowed = std::any_of(content.windows.begin(), content.windows.end(), [&](const auto& window) {
-    return window.frame.intersects(display->frame) && !excluded.contains(window.windowID);
+    return window.frame.intersects(look.display->frame) && !cutOuts.excluded.contains(window.windowID);
   });
   if (!anythingAllowed) {
     throw CaptureHostError::noAllowedContent();
   }
+  return cutOuts;
+}
 
-  // 16. The visible windows, in inventory order.
-  std::vector<VisibleWindowResult> visible;
-  std::vector<ShownWindow> focusedApplicationWindows;
-  for (const WindowRecord& window : displayWindows) {
-    if (!excluded.contains(window.windowID)) {
-      visible.push_back(visibleWindow(window, focused.windowID));
-      if (window.ownerPID == focused.ownerPID) {
-        focusedApplicationWindows.push_back({.title = window.title, .bounds = window.bounds});
-      }
-    }
-  }
-
-  // 17. A focused browser in a full-screen space is captured through its
+CaptureFilter CaptureProbeService::filterFor(const ShareableContent& content,
+                                             const ScreenLook& look,
+                                             const CutOuts& cutOuts) {
+  // A focused browser in a full-screen space is captured through its
   // application alone; everything else through the display minus the cut-outs.
-  CaptureFilter filter{.kind = CaptureFilter::Kind::displayExcludingWindows,
-                       .display = *display,
-                       .excludedWindowIDs = windowsToCut,
-                       .includedProcessID = 0};
-  const bool fullScreen = std::any_of(displayWindows.begin(), displayWindows.end(), [&](const WindowRecord& window) {
-    return WindowInventory::isFullScreenBackdrop(window, *display);
-  });
+  const WindowRecord& focused = *look.focused;
+  const bool fullScreen = std::any_of(
+      look.displayWindows.begin(), look.displayWindows.end(),
+      [&](const WindowRecord& window) { return WindowInventory::isFullScreenBackdrop(window, *look.display); });
   const bool applicationListed =
       std::any_of(content.applications.begin(), content.applications.end(),
                   [&](const ShareableApplication& application) { return application.processID == focused.ownerPID; });
   if (fullScreen && applicationListed && BrowserContextService::isRecognizedBrowser(focused.bundleID)) {
-    filter = CaptureFilter{.kind = CaptureFilter::Kind::displayIncludingApplication,
-                           .display = *display,
-                           .excludedWindowIDs = {},
-                           .includedProcessID = focused.ownerPID};
+    return CaptureFilter{.kind = CaptureFilter::Kind::displayIncludingApplication,
+                         .display = *look.display,
+                         .excludedWindowIDs = {},
+                         .includedProcessID = focused.ownerPID};
   }
+  return CaptureFilter{.kind = CaptureFilter::Kind::displayExcludingWindows,
+                       .display = *look.display,
+                       .excludedWindowIDs = cutOuts.shareable,
+                       .includedProcessID = 0};
+}
 
-  // 18-20. Size, configuration, screenshot.
-  const std::int64_t longestSide = parameters ? parameters->maximumDimensionBound() : defaultLongestSide;
-  const auto [width, height] = outputSize(display->frame, filter.pointPixelScale(), longestSide);
+PixelImage CaptureProbeService::shoot(const CaptureFilter& filter, std::int64_t longestSide) {
+  const auto [width, height] = outputSize(filter.display.frame, filter.pointPixelScale(), longestSide);
   const ScreenshotConfiguration configuration{.width = width,
                                               .height = height,
                                               .bestResolution = true,
@@ -321,19 +256,49 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
   if (const auto* error = std::get_if<ScreenCaptureError>(&shot)) {
     throw CaptureHostError::captureFailed(error->description);
   }
+  return std::get<PixelImage>(std::move(shot));
+}
 
-  // 21. The screen must look the same as before the screenshot.
-  if (contextChanged(content.displays, *display, focused, excluded, exclusion)) {
+void CaptureProbeService::recheck(const ShareableContent& content,
+                                  const ScreenLook& first,
+                                  const CutOuts& cutOuts,
+                                  const WindowExclusionRule& rule) {
+  // The displays are those of the first look's content, not fetched again.
+  const ScreenLook again = inventory_.look(content.displays);
+  const auto sameWindow = [](const WindowRecord& left, const WindowRecord& right) {
+    return left.windowID == right.windowID && left.ownerPID == right.ownerPID &&
+           normalizeBundleID(left.bundleID.value_or("")) == normalizeBundleID(right.bundleID.value_or(""));
+  };
+  const bool unchanged = again.display && again.display->displayID == first.display->displayID && again.focused &&
+                         sameWindow(*again.focused, *first.focused) &&
+                         rule.excludedWindowIDs(again.displayWindows, *again.focused) == cutOuts.excluded;
+  if (!unchanged) {
     throw CaptureHostError::captureContextChanged();
   }
+}
 
-  // 22. The outcome, from the first look.
+CaptureOutcome CaptureProbeService::outcome(PixelImage image,
+                                            const ScreenLook& look,
+                                            const CutOuts& cutOuts,
+                                            FocusedContext context,
+                                            const WindowExclusionRule& rule) {
+  const WindowRecord& focused = *look.focused;
+  std::vector<VisibleWindowResult> visible;
+  std::vector<ShownWindow> focusedApplicationWindows;
+  for (const WindowRecord& window : look.displayWindows) {
+    if (!cutOuts.excluded.contains(window.windowID)) {
+      visible.push_back(visibleWindow(window, focused.windowID));
+      if (window.ownerPID == focused.ownerPID) {
+        focusedApplicationWindows.push_back({.title = window.title, .bounds = window.bounds});
+      }
+    }
+  }
   const Point mouse = workspace_.pointerLocation();
   return CaptureOutcome{
-      .image = std::get<PixelImage>(std::move(shot)),
+      .image = std::move(image),
       .capturedAtMilliseconds = wireMilliseconds(clock_.now()),
-      .displayID = display->displayID,
-      .displayFrame = display->frame,
+      .displayID = look.display->displayID,
+      .displayFrame = look.display->frame,
       .focusedBundleID = focused.bundleID.value_or(""),
       .focusedWindowTitle = focused.title,
       .focusedApplicationName = focused.applicationName,
@@ -342,16 +307,15 @@ CaptureOutcome CaptureProbeService::capture(const std::optional<CaptureProbePara
       .focusedWindowID = focused.windowID,
       .mouseX = mouse.x,
       .mouseY = mouse.y,
-      .inactive = inactive,
-      .suppressAccessibilitySnapshot = focused.ownerPID == parentPID && !titles.empty(),
-      .visibleWindowCount = static_cast<std::int64_t>(displayWindows.size()),
-      .excludedWindowCount = static_cast<std::int64_t>(excluded.size()),
-      .unmatchedExcludedWindowCount = 0,
-      .contextURL = std::move(contextURL),
-      .normalizedDomain = std::move(normalizedDomain),
-      .browserContext = std::move(browserContext),
-      .finderContext = std::move(finderContext),
-      .accessibilityWake = wake,
+      .inactive = rule.request().inactive,
+      .suppressAccessibilitySnapshot = rule.protectsParentOf(focused),
+      .visibleWindowCount = static_cast<std::int64_t>(look.displayWindows.size()),
+      .excludedWindowCount = static_cast<std::int64_t>(cutOuts.excluded.size()),
+      .contextURL = std::move(context.contextURL),
+      .normalizedDomain = std::move(context.normalizedDomain),
+      .browserContext = std::move(context.browserContext),
+      .finderContext = std::move(context.finderContext),
+      .accessibilityWake = context.wake,
       .windows = std::move(visible),
       .focusedApplicationWindows = std::move(focusedApplicationWindows),
   };
@@ -368,17 +332,15 @@ CaptureProbeResult CaptureProbeService::makeCaptureResult(const CaptureOutcome& 
       .displayPointWidth = outcome.displayFrame.width,
       .displayPointHeight = outcome.displayFrame.height,
       .excludedWindowCount = outcome.excludedWindowCount,
-      .unmatchedExcludedWindowCount = outcome.unmatchedExcludedWindowCount,
       .pixelDataRetained = pixelDataRetained,
   };
   if (outcome.inactive) {
     // A capture taken while the user is away reveals no application, window or context.
-    result.focusedBundleID = std::string(neutralBundleID);
-    result.focusedApplicationName = std::string(neutralApplicationName);
+    result.focusedBundleID = std::string(CapturePlaceholders::neutralBundleID);
+    result.focusedApplicationName = std::string(CapturePlaceholders::neutralApplicationName);
     result.inactive = true;
     result.contextLevel = "identityOnly";
-    result.accessibilityWake = AccessibilityWakeResult{
-        .kind = AccessibilityWakeKind::none, .attempted = false, .succeeded = true, .cached = false};
+    result.accessibilityWake = CapturePlaceholders::wakeNotAttempted;
     return result;
   }
   result.focusedBundleID = outcome.focusedBundleID;
@@ -407,15 +369,15 @@ CaptureProbeResult CaptureProbeService::makeCaptureResult(const CaptureOutcome& 
 }
 
 CaptureProbeResult CaptureProbeService::probe(const std::optional<CaptureProbeParameters>& parameters) {
-  return makeCaptureResult(capture(parameters), false);
+  return makeCaptureResult(capture(CaptureRequest::resolve(parameters)), false);
 }
 
 AutomationProbeResult CaptureProbeService::probeAutomation(const std::optional<CaptureProbeParameters>& parameters) {
-  const std::optional<std::string> targetName = parameters ? parameters->automationTarget : std::nullopt;
-  if (targetName == "browser") {
-    return automationPermissionProbeService_.probe(AutomationProbeTarget::browser, parameters->browserBundleID);
+  const CaptureProbeParameters given = parameters.value_or(CaptureProbeParameters{});
+  if (given.automationTarget == "browser") {
+    return automationPermissionProbeService_.probe(AutomationProbeTarget::browser, given.browserBundleID);
   }
-  if (targetName == "finder") {
+  if (given.automationTarget == "finder") {
     return automationPermissionProbeService_.probe(AutomationProbeTarget::finder, std::nullopt);
   }
   return AutomationProbeResult::invalidTarget();

@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "Sablekit/accessibility/AccessibilityWakeService.h"
-#include "Sablekit/accessibility/AccessibilityWindowScope.h"
-#include "Sablekit/capture/CapturePrivacyPolicy.h"
+#include "Sablekit/capture/CaptureOutcome.h"
+#include "Sablekit/capture/CaptureRequest.h"
+#include "Sablekit/capture/ScreenLook.h"
+#include "Sablekit/capture/WindowExclusionRule.h"
 #include "Sablekit/capture/WindowInventory.h"
-#include "Sablekit/context/ApplicationCapabilityRegistry.h"
 #include "Sablekit/context/AutomationPermissionProbeService.h"
 #include "Sablekit/context/FinderContextService.h"
 #include "Sablekit/context/browser/BrowserContextService.h"
@@ -31,51 +32,10 @@
 
 namespace Sablekit {
 
-// Everything known about the moment of one successful capture.
-struct CaptureOutcome {
-  PixelImage image;
-  std::int64_t capturedAtMilliseconds = 0;
-  std::uint32_t displayID = 0;
-  Rect displayFrame;
-  std::string focusedBundleID;  // as inventoried, "" when absent
-  std::string focusedWindowTitle;
-  std::string focusedApplicationName;
-  std::string focusedApplicationVersion;
-  std::int32_t focusedProcessID = 0;
-  std::uint32_t focusedWindowID = 0;
-  double mouseX = 0;  // as the platform reports the pointer: lower-left origin, y upwards
-  double mouseY = 0;
-  bool inactive = false;
-  // The parent listed window titles and owns the focused window: no snapshot is walked.
-  bool suppressAccessibilitySnapshot = false;
-  std::int64_t visibleWindowCount = 0;
-  std::int64_t excludedWindowCount = 0;
-  std::int64_t unmatchedExcludedWindowCount = 0;
-  std::optional<std::string> contextURL;
-  std::optional<std::string> normalizedDomain;
-  std::optional<BrowserContextResult> browserContext;
-  std::optional<FinderContextResult> finderContext;
-  AccessibilityWakeResult accessibilityWake;
-  std::vector<VisibleWindowResult> windows;
-  // The windows of the focused application the image shows: the only ones a
-  // snapshot of the application may walk.
-  std::vector<ShownWindow> focusedApplicationWindows;
-};
-
 // Main thread only, one request at a time: the service keeps no capture
 // state between calls and takes no lock.
 class CaptureProbeService {
  public:
-  // Longest output side when the request names none.
-  static constexpr std::int64_t defaultLongestSide = CaptureProbeParameters::defaultMaximumDimension;
-  // A parent window title enters the exclusion list only from the first
-  // entries of the request and only within these UTF-8 byte lengths.
-  static constexpr std::size_t parentTitleEntryLimit = 32;
-  static constexpr std::size_t parentTitleMaximumBytes = 500;
-  // The identity an inactive capture reports instead of the real one.
-  static constexpr std::string_view neutralBundleID = ApplicationCapabilityRegistry::finderBundleID;
-  static constexpr std::string_view neutralApplicationName = "Finder";
-
   // Every reference must outlive the service.
   CaptureProbeService(BrowserContextService& browserContextService,
                       FinderContextService& finderContextService,
@@ -99,9 +59,11 @@ class CaptureProbeService {
   // Throws CaptureHostError for every refusal and failure.
   CaptureProbeResult probe(const std::optional<CaptureProbeParameters>& parameters);
 
-  // The capture pipeline shared by every capture method. Throws
-  // CaptureHostError; a failure leaves nothing behind.
-  CaptureOutcome capture(const std::optional<CaptureProbeParameters>& parameters);
+  // The capture pipeline shared by every capture method: look at the screen,
+  // refuse what must not be captured, read the focused context, cut out and
+  // filter, shoot, and look again. Throws CaptureHostError; a failure leaves
+  // nothing behind.
+  CaptureOutcome capture(const CaptureRequest& request);
 
   // The wire description of an outcome; an inactive outcome reports the
   // neutral identity. Never fails.
@@ -120,28 +82,40 @@ class CaptureProbeService {
                                                           double pointPixelScale,
                                                           std::int64_t longestSide);
 
-  // The exact titles of the parent's windows the request forbids capturing.
-  static std::set<std::string> parentTitles(const std::optional<CaptureProbeParameters>& parameters);
-
  private:
-  // What the exclusion rule needs besides the window itself.
-  struct ExclusionContext {
-    const CapturePrivacyPolicy& policy;
-    const std::set<std::string>& parentTitles;
-    std::int32_t parentProcessID;
-    bool excludePrivateBrowsing;
+  // What was read about the focused window before the screenshot.
+  struct FocusedContext {
+    AccessibilityWakeResult wake;
+    std::optional<std::string> contextURL;
+    std::optional<std::string> normalizedDomain;
+    std::optional<BrowserContextResult> browserContext;
+    std::optional<FinderContextResult> finderContext;
   };
 
-  static bool isExcluded(const WindowRecord& window, const WindowRecord& focused, const ExclusionContext& context);
-  static std::set<std::uint32_t> excludedWindowIDs(const std::vector<WindowRecord>& displayWindows,
-                                                   const WindowRecord& focused,
-                                                   const ExclusionContext& context);
-  static std::vector<WindowRecord> windowsOn(const std::vector<WindowRecord>& records, const ShareableDisplay& display);
-  bool contextChanged(const std::vector<ShareableDisplay>& displays,
-                      const ShareableDisplay& display,
-                      const WindowRecord& focused,
-                      const std::set<std::uint32_t>& excluded,
-                      const ExclusionContext& context);
+  // The windows a capture leaves out.
+  struct CutOuts {
+    std::set<std::uint32_t> excluded;      // every display window the rule excludes
+    std::vector<std::uint32_t> shareable;  // the same, as the platform lists them, in identifier order
+  };
+
+  // The steps of capture(), in their order.
+  ShareableContent shareableContent();
+  ScreenLook firstLook(const ShareableContent& content);
+  static void refuseExcludedFocus(const WindowRecord& focused, const WindowExclusionRule& rule);
+  FocusedContext readContext(const WindowRecord& focused, const CaptureRequest& request);
+  void readBrowserContext(const WindowRecord& focused, const CaptureRequest& request, FocusedContext& context);
+  static CutOuts cutOutsFor(const ShareableContent& content, const ScreenLook& look, const WindowExclusionRule& rule);
+  static CaptureFilter filterFor(const ShareableContent& content, const ScreenLook& look, const CutOuts& cutOuts);
+  PixelImage shoot(const CaptureFilter& filter, std::int64_t longestSide);
+  void recheck(const ShareableContent& content,
+               const ScreenLook& first,
+               const CutOuts& cutOuts,
+               const WindowExclusionRule& rule);
+  CaptureOutcome outcome(PixelImage image,
+                         const ScreenLook& look,
+                         const CutOuts& cutOuts,
+                         FocusedContext context,
+                         const WindowExclusionRule& rule);
 
   BrowserContextService& browserContextService_;
   FinderContextService& finderContextService_;

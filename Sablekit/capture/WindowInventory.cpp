@@ -3,6 +3,7 @@
 #include "Sablekit/capture/WindowInventory.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <string_view>
 
@@ -43,6 +44,19 @@ bool isBundle(const WindowRecord& window, std::string_view normalizedID) {
 
 WindowInventory::WindowInventory(WindowServer& windowServer, Workspace& workspace, ProcessIdentity& processIdentity)
     : windowServer_(windowServer), workspace_(workspace), processIdentity_(processIdentity) {}
+
+ScreenLook WindowInventory::look(const std::vector<ShareableDisplay>& displays) {
+  ScreenLook look{.windows = windowRecords(), .display = {}, .displayWindows = {}, .focused = {}};
+  const std::optional<std::int32_t> frontmostPID = workspace_.frontmostProcessID();
+  look.display = selectDisplay(displays, look.windows, frontmostPID);
+  if (!look.display) {
+    return look;
+  }
+  std::copy_if(look.windows.begin(), look.windows.end(), std::back_inserter(look.displayWindows),
+               [&](const WindowRecord& window) { return isOnDisplay(window, *look.display); });
+  look.focused = selectFocusedWindow(look.displayWindows, frontmostPID, *look.display);
+  return look;
+}
 
 std::vector<WindowRecord> WindowInventory::windowRecords() {
   const std::vector<WindowListEntry> entries = windowServer_.onScreenWindows(true);

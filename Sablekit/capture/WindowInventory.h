@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "Sablekit/capture/ScreenLook.h"
 #include "Sablekit/capture/WindowRecord.h"
 #include "Sablekit/platform/ProcessIdentity.h"
 #include "Sablekit/platform/ShareableContent.h"
@@ -20,6 +21,11 @@ class WindowInventory {
  public:
   // The references must outlive the inventory.
   WindowInventory(WindowServer& windowServer, Workspace& workspace, ProcessIdentity& processIdentity);
+
+  // Reads the windows and the frontmost process afresh and chooses, among
+  // `displays`, the display (selectDisplay) and the focused window there
+  // (selectFocusedWindow over the windows on that display).
+  ScreenLook look(const std::vector<ShareableDisplay>& displays);
 
   // The on-screen windows of other processes, front to back. Entries missing
   // a number, owner, layer or bounds are skipped, and the others keep their

@@ -28,8 +28,7 @@ const std::string& FinderContextService::frontFolderScript() {
   return script;
 }
 
-FinderContextResult FinderContextService::read(const std::optional<std::string>& /*frontWindowTitle*/,
-                                               bool allowAutomation) {
+FinderContextResult FinderContextService::read(bool allowAutomation) {
   if (!allowAutomation) {
     return withStatus(FinderReadStatus::automationDisabled);
   }

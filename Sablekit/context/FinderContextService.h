@@ -24,9 +24,8 @@ class FinderContextService {
 
   // Reads the front folder; never fails (trouble is a status). Runs the script
   // synchronously on the calling thread, so it holds that thread up to about
-  // one second while Finder answers. The window title is accepted for the
-  // caller's convenience and does not influence the result. Main thread.
-  FinderContextResult read(const std::optional<std::string>& frontWindowTitle, bool allowAutomation);
+  // one second while Finder answers. Main thread.
+  FinderContextResult read(bool allowAutomation);
 
   // Forgets an earlier refusal, so the next allowed read asks Finder again. Main thread.
   void resetAutomationState() { automationUnavailable_ = false; }

@@ -52,7 +52,9 @@ void to_json(JsonCodec::Value& out, const CaptureProbeResult& result) {
   json["inactive"] = result.inactive;
   json["visibleWindowCount"] = result.visibleWindowCount;
   json["excludedWindowCount"] = result.excludedWindowCount;
-  json["unmatchedExcludedWindowCount"] = result.unmatchedExcludedWindowCount;
+  // A capture with an excluded window the platform does not list is refused,
+  // so a result never has one; the key stays for the parent.
+  json["unmatchedExcludedWindowCount"] = 0;
   json["pixelDataRetained"] = result.pixelDataRetained;
   json["contextLevel"] = result.contextLevel;
   JsonCodec::putIfPresent(json, "contextURL", result.contextURL);

@@ -36,7 +36,6 @@ struct CaptureProbeResult {
   bool inactive = false;
   std::int64_t visibleWindowCount = 0;
   std::int64_t excludedWindowCount = 0;
-  std::int64_t unmatchedExcludedWindowCount = 0;
   bool pixelDataRetained = false;
   std::string contextLevel;  // "enriched" or "identityOnly"
   std::optional<std::string> contextURL;

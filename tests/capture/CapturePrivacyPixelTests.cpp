@@ -76,8 +76,8 @@ TEST_F(PrivacyPixelTest, AWindowThePolicyCutsOutContributesNoPixelAtAnySize) {
       SCOPED_TRACE(std::string(c.name) + ", longest side " + std::to_string(longestSide));
       CaptureProbeParameters parameters = c.parameters.value_or(CaptureProbeParameters{});
       parameters.maximumDimension = longestSide;
-      const CaptureOutcome outcome =
-          service.capture(c.parameters || longestSide != 3840 ? std::optional(parameters) : std::nullopt);
+      const CaptureOutcome outcome = service.capture(
+          CaptureRequest::resolve(c.parameters || longestSide != 3840 ? std::optional(parameters) : std::nullopt));
       EXPECT_EQ(outcome.excludedWindowCount, c.vaultCaptured ? 0 : 1);
       EXPECT_EQ(shows(outcome.image, vaultColour), c.vaultCaptured);
     }

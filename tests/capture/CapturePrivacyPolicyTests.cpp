@@ -38,7 +38,7 @@ struct ReasonCase {
 };
 
 TEST(CapturePrivacyPolicy, ExclusionReasons) {
-  const auto strictest = CapturePrivacyPolicy::forRequest(std::nullopt);
+  const auto strictest = CapturePrivacyPolicy::forRequest({});
   const auto recordingUnknown = CapturePrivacyPolicy({}, {}, true, true, allGroups());
   const auto unprotected = CapturePrivacyPolicy({}, {}, false, false, allGroups());
   const auto noGroups = groupsOnly({});
@@ -114,7 +114,7 @@ TEST(CapturePrivacyPolicy, SelfGroupHasNoEffect) {
 }
 
 TEST(CapturePrivacyPolicy, RequiresBrowserContextForBrowsersOnly) {
-  const auto policy = CapturePrivacyPolicy::forRequest(std::nullopt);
+  const auto policy = CapturePrivacyPolicy::forRequest({});
   const struct {
     Text bundleID;
     bool expected;
@@ -159,14 +159,13 @@ TEST(CapturePrivacyPolicy, PolicyOfARequestAppliesDefaultsPerMember) {
 
   const struct {
     const char* name;
-    std::optional<CaptureProbeParameters> parameters;
+    CaptureProbeParameters parameters;
     StringSet bundleIDs;
     StringSet domains;
     bool recordUnknown;
     bool excludeProtected;
     std::set<Group> groups;
   } cases[] = {
-      {"no parameters", std::nullopt, {}, {}, false, true, allGroups()},
       {"no members", empty, {}, {}, false, true, allGroups()},
       {"every member",
        listed,

@@ -216,7 +216,7 @@ TEST_F(CaptureProbeServiceTest, RefusalsComeInPipelineOrderWithTheirPayloads) {
 
 TEST_F(CaptureProbeServiceTest, AnActiveCaptureReportsTheFocusedWindowAndCutsOutTheBrowserBehindIt) {
   desktop.simulatedClock().setWallTime(1'767'225'600.1239);
-  const CaptureOutcome outcome = service.capture(std::nullopt);
+  const CaptureOutcome outcome = service.capture(CaptureRequest::resolve(std::nullopt));
   const CaptureProbeResult result = CaptureProbeService::makeCaptureResult(outcome, false);
   EXPECT_EQ(result.capturedAtMilliseconds, 1'767'225'600'123);
   EXPECT_EQ(result.focusedBundleID, "com.example.Editor");
@@ -345,8 +345,8 @@ TEST_F(CaptureProbeServiceTest, AFullScreenBrowserIsCapturedThroughItsApplicatio
 
 TEST_F(CaptureProbeServiceTest, AParentWindowWithUnlistedTitleIsCapturedWithoutAccessibilitySnapshot) {
   parentInFront("Main");
-  EXPECT_TRUE(service.capture(withTitles({"Settings"})).suppressAccessibilitySnapshot);
-  EXPECT_FALSE(service.capture(std::nullopt).suppressAccessibilitySnapshot);
+  EXPECT_TRUE(service.capture(CaptureRequest::resolve(withTitles({"Settings"}))).suppressAccessibilitySnapshot);
+  EXPECT_FALSE(service.capture(CaptureRequest::resolve(std::nullopt)).suppressAccessibilitySnapshot);
 }
 
 TEST_F(CaptureProbeServiceTest, AListedParentWindowBehindTheFocusedOneIsCutOut) {

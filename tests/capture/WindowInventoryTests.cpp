@@ -238,6 +238,35 @@ TEST_F(WindowInventoryTest, DisplayFollowsTheFrontmostApplicationsFirstWindow) {
   }
 }
 
+// --- look() ---
+
+TEST_F(WindowInventoryTest, ALookChoosesTheDisplayAndTheFocusedWindowAmongTheWindowsOnIt) {
+  const ShareableDisplay left{.displayID = 1, .frame = {0, 0, 1000, 800}};
+  const ShareableDisplay right{.displayID = 2, .frame = {1000, 0, 1000, 800}};
+  server.addDisplay({.displayID = 1, .frame = left.frame})
+      .addDisplay({.displayID = 2, .frame = right.frame})
+      .setMainDisplayID(1);
+  // The frontmost application's window is on the right display; the larger
+  // window in front on the left display must not become the focused one.
+  server.setWindows({{SimulatedWindowServer::window(1, 8, {0, 0, 900, 700})},
+                     {SimulatedWindowServer::window(2, 7, {1100, 100, 300, 200})},
+                     {SimulatedWindowServer::window(3, 9, {1500, 100, 300, 200})}});
+  workspace.setFrontmostProcessID(7);
+
+  const ScreenLook look = inventory.look({left, right});
+  EXPECT_EQ(idsOf(look.windows), (std::vector<std::uint32_t>{1, 2, 3}));
+  ASSERT_TRUE(look.display.has_value());
+  EXPECT_EQ(look.display->displayID, 2u);
+  EXPECT_EQ(idsOf(look.displayWindows), (std::vector<std::uint32_t>{2, 3}));
+  ASSERT_TRUE(look.focused.has_value());
+  EXPECT_EQ(look.focused->windowID, 2u);
+
+  const ScreenLook blind = inventory.look({});
+  EXPECT_EQ(blind.display, std::nullopt);
+  EXPECT_TRUE(blind.displayWindows.empty());
+  EXPECT_EQ(blind.focused, std::nullopt);
+}
+
 // --- selectFocusedWindow ---
 
 TEST_F(WindowInventoryTest, FocusedWindowRules) {

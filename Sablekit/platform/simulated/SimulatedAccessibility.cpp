@@ -466,6 +466,166 @@ AccessibilityValue parseValue(const Json& value,
   fail(inner, "unknown value kind");
 }
 
+// Loads the nested elements of one scenario section into a client,
+// depth-first. Element references are collected and checked once every
+// element is known, since a reference may point forwards.
+class ScenarioElementLoader {
+ public:
+  explicit ScenarioElementLoader(SimulatedAccessibility& client) : client_(client) {}
+
+  // Loads an application element (isApplication) or an ordinary one with its
+  // whole subtree; returns its identifier.
+  std::string load(const Json& object, const std::string& path, std::int32_t processID, bool isApplication) {
+    expectObject(
+        object, path,
+        isApplication
+            ? std::initializer_list<std::string_view>{"processID", "id", "attributes", "children", "responseDelay",
+                                                      "refuseSetting", "batchedReads", "generated"}
+            : std::initializer_list<std::string_view>{"id", "attributes", "children", "responseDelay", "refuseSetting",
+                                                      "batchedReads", "generated"});
+    const std::string id = identifier(object, path);
+    if (isApplication) {
+      client_.addApplication(processID, id);
+    } else {
+      client_.addElement(id, processID);
+    }
+    if (const auto found = object.find("attributes"); found != object.end()) {
+      loadAttributes(id, *found, path + ".attributes");
+    }
+    if (const auto found = object.find("responseDelay"); found != object.end()) {
+      const double delay = finiteNumber(*found, path + ".responseDelay");
+      if (delay < 0) {
+        fail(path + ".responseDelay", "expected a number of seconds >= 0");
+      }
+      client_.setResponseDelay(id, delay);
+    }
+    if (const auto found = object.find("refuseSetting"); found != object.end()) {
+      loadRefusedSettings(id, *found, path + ".refuseSetting");
+    }
+    if (const auto found = object.find("children"); found != object.end()) {
+      loadChildren(id, *found, path + ".children", processID);
+    }
+    if (const auto found = object.find("batchedReads"); found != object.end()) {
+      loadBatchedReads(id, *found, path + ".batchedReads");
+    }
+    if (const auto found = object.find("generated"); found != object.end()) {
+      loadGenerated(id, *found, path + ".generated");
+    }
+    return id;
+  }
+
+  // Fails on the first reference to an element that was never declared.
+  void checkReferences() const {
+    for (const auto& [target, path] : references_) {
+      if (!known_.contains(target)) {
+        fail(path, "no element with identifier " + target);
+      }
+    }
+  }
+
+ private:
+  // The given identifier, or a generated "#n" one; unique in the section.
+  std::string identifier(const Json& object, const std::string& path) {
+    std::string id;
+    if (const auto found = object.find("id"); found != object.end()) {
+      if (!found->is_string() || found->get<std::string>().empty() || found->get<std::string>()[0] == '#') {
+        fail(path + ".id", "expected a non-empty identifier not starting with #");
+      }
+      id = found->get<std::string>();
+    } else {
+      id = "#" + std::to_string(++generated_);
+    }
+    if (!known_.insert(id).second) {
+      fail(path + ".id", "duplicate element identifier " + id);
+    }
+    return id;
+  }
+
+  void loadAttributes(const std::string& id, const Json& attributes, const std::string& path) {
+    if (!attributes.is_object()) {
+      fail(path, "expected an object");
+    }
+    for (const auto& [name, value] : attributes.items()) {
+      if (name == "AXChildren") {
+        fail(path + ".AXChildren", "give children with the children key");
+      }
+      client_.setValue(id, name, parseValue(value, path + "." + name, references_, client_));
+    }
+  }
+
+  void loadRefusedSettings(const std::string& id, const Json& names, const std::string& path) {
+    if (!names.is_array()) {
+      fail(path, "expected an array of attribute names");
+    }
+    for (std::size_t index = 0; index < names.size(); ++index) {
+      if (!names[index].is_string()) {
+        fail(path + "[" + std::to_string(index) + "]", "expected an attribute name");
+      }
+      client_.refuseSetting(id, names[index].get<std::string>());
+    }
+  }
+
+  void loadChildren(const std::string& id, const Json& children, const std::string& path, std::int32_t processID) {
+    if (!children.is_array()) {
+      fail(path, "expected an array of elements");
+    }
+    std::vector<std::string> childIDs;
+    for (std::size_t index = 0; index < children.size(); ++index) {
+      childIDs.push_back(load(children[index], path + "[" + std::to_string(index) + "]", processID, false));
+    }
+    client_.setChildren(id, childIDs);
+  }
+
+  void loadBatchedReads(const std::string& id, const Json& value, const std::string& path) {
+    using BatchedReads = SimulatedAccessibility::BatchedReads;
+    static const std::map<std::string, BatchedReads> answers{
+        {"slots", BatchedReads::slots}, {"fail", BatchedReads::fail}, {"wrongCount", BatchedReads::wrongCount}};
+    const auto answer = value.is_string() ? answers.find(value.get<std::string>()) : answers.end();
+    if (answer == answers.end()) {
+      fail(path, "expected \"slots\", \"fail\" or \"wrongCount\"");
+    }
+    client_.setBatchedReads(id, answer->second);
+  }
+
+  void loadGenerated(const std::string& id, const Json& generated, const std::string& at) {
+    expectObject(generated, at, {"count", "fanOut", "attributes"});
+    SimulatedAccessibility::GeneratedTree shape;
+    const auto count = generated.find("count");
+    if (count == generated.end()) {
+      fail(at + ".count", "missing");
+    }
+    shape.count = ScenarioFields::integer<std::uint32_t>(*count, at + ".count");
+    if (shape.count > maximumGeneratedElements) {
+      fail(at + ".count", "at most " + std::to_string(maximumGeneratedElements) + " elements");
+    }
+    if (const auto fanOut = generated.find("fanOut"); fanOut != generated.end()) {
+      shape.fanOut = ScenarioFields::integer<std::uint32_t>(*fanOut, at + ".fanOut");
+      if (shape.fanOut == 0) {
+        fail(at + ".fanOut", "expected at least 1");
+      }
+    }
+    if (const auto attributes = generated.find("attributes"); attributes != generated.end()) {
+      if (!attributes->is_object()) {
+        fail(at + ".attributes", "expected an object");
+      }
+      for (const auto& [name, value] : attributes->items()) {
+        if (name == "AXChildren") {
+          fail(at + ".attributes.AXChildren", "generated elements get their children from the shape");
+        }
+        shape.attributes.emplace_back(name, parseValue(value, at + ".attributes." + name, references_, client_));
+      }
+    }
+    for (auto& generatedID : client_.addGeneratedDescendants(id, shape)) {
+      known_.insert(std::move(generatedID));
+    }
+  }
+
+  SimulatedAccessibility& client_;
+  std::vector<std::pair<std::string, std::string>> references_;  // (target id, path)
+  std::set<std::string> known_;
+  std::size_t generated_ = 0;
+};
+
 }  // namespace
 
 void SimulatedAccessibility::loadScenario(const Json& section) {
@@ -477,122 +637,7 @@ void SimulatedAccessibility::loadScenario(const Json& section) {
   if (!applications->is_array()) {
     fail("accessibility.applications", "expected an array");
   }
-  std::vector<std::pair<std::string, std::string>> references;  // (target id, path)
-  std::set<std::string> known;
-  std::size_t generated = 0;
-
-  // Depth-first over the nested elements; returns the element's identifier.
-  std::function<std::string(const Json&, const std::string&, std::int32_t, bool)> loadElement =
-      [&](const Json& object, const std::string& path, std::int32_t processID, bool isApplication) {
-        expectObject(
-            object, path,
-            isApplication
-                ? std::initializer_list<std::string_view>{"processID", "id", "attributes", "children", "responseDelay",
-                                                          "refuseSetting", "batchedReads", "generated"}
-                : std::initializer_list<std::string_view>{"id", "attributes", "children", "responseDelay",
-                                                          "refuseSetting", "batchedReads", "generated"});
-        std::string id;
-        if (const auto found = object.find("id"); found != object.end()) {
-          if (!found->is_string() || found->get<std::string>().empty() || found->get<std::string>()[0] == '#') {
-            fail(path + ".id", "expected a non-empty identifier not starting with #");
-          }
-          id = found->get<std::string>();
-        } else {
-          id = "#" + std::to_string(++generated);
-        }
-        if (!known.insert(id).second) {
-          fail(path + ".id", "duplicate element identifier " + id);
-        }
-        if (isApplication) {
-          addApplication(processID, id);
-        } else {
-          addElement(id, processID);
-        }
-        if (const auto found = object.find("attributes"); found != object.end()) {
-          if (!found->is_object()) {
-            fail(path + ".attributes", "expected an object");
-          }
-          for (const auto& [name, value] : found->items()) {
-            if (name == "AXChildren") {
-              fail(path + ".attributes.AXChildren", "give children with the children key");
-            }
-            setValue(id, name, parseValue(value, path + ".attributes." + name, references, *this));
-          }
-        }
-        if (const auto found = object.find("responseDelay"); found != object.end()) {
-          const double delay = finiteNumber(*found, path + ".responseDelay");
-          if (delay < 0) {
-            fail(path + ".responseDelay", "expected a number of seconds >= 0");
-          }
-          setResponseDelay(id, delay);
-        }
-        if (const auto found = object.find("refuseSetting"); found != object.end()) {
-          if (!found->is_array()) {
-            fail(path + ".refuseSetting", "expected an array of attribute names");
-          }
-          for (std::size_t index = 0; index < found->size(); ++index) {
-            if (!(*found)[index].is_string()) {
-              fail(path + ".refuseSetting[" + std::to_string(index) + "]", "expected an attribute name");
-            }
-            refuseSetting(id, (*found)[index].get<std::string>());
-          }
-        }
-        if (const auto found = object.find("children"); found != object.end()) {
-          if (!found->is_array()) {
-            fail(path + ".children", "expected an array of elements");
-          }
-          std::vector<std::string> childIDs;
-          for (std::size_t index = 0; index < found->size(); ++index) {
-            childIDs.push_back(
-                loadElement((*found)[index], path + ".children[" + std::to_string(index) + "]", processID, false));
-          }
-          setChildren(id, childIDs);
-        }
-        if (const auto found = object.find("batchedReads"); found != object.end()) {
-          static const std::map<std::string, BatchedReads> answers{
-              {"slots", BatchedReads::slots}, {"fail", BatchedReads::fail}, {"wrongCount", BatchedReads::wrongCount}};
-          const auto answer = found->is_string() ? answers.find(found->get<std::string>()) : answers.end();
-          if (answer == answers.end()) {
-            fail(path + ".batchedReads", "expected \"slots\", \"fail\" or \"wrongCount\"");
-          }
-          setBatchedReads(id, answer->second);
-        }
-        if (const auto found = object.find("generated"); found != object.end()) {
-          const std::string at = path + ".generated";
-          expectObject(*found, at, {"count", "fanOut", "attributes"});
-          GeneratedTree shape;
-          const auto count = found->find("count");
-          if (count == found->end()) {
-            fail(at + ".count", "missing");
-          }
-          shape.count = ScenarioFields::integer<std::uint32_t>(*count, at + ".count");
-          if (shape.count > maximumGeneratedElements) {
-            fail(at + ".count", "at most " + std::to_string(maximumGeneratedElements) + " elements");
-          }
-          if (const auto fanOut = found->find("fanOut"); fanOut != found->end()) {
-            shape.fanOut = ScenarioFields::integer<std::uint32_t>(*fanOut, at + ".fanOut");
-            if (shape.fanOut == 0) {
-              fail(at + ".fanOut", "expected at least 1");
-            }
-          }
-          if (const auto attributes = found->find("attributes"); attributes != found->end()) {
-            if (!attributes->is_object()) {
-              fail(at + ".attributes", "expected an object");
-            }
-            for (const auto& [name, value] : attributes->items()) {
-              if (name == "AXChildren") {
-                fail(at + ".attributes.AXChildren", "generated elements get their children from the shape");
-              }
-              shape.attributes.emplace_back(name, parseValue(value, at + ".attributes." + name, references, *this));
-            }
-          }
-          for (auto& generatedID : addGeneratedDescendants(id, shape)) {
-            known.insert(std::move(generatedID));
-          }
-        }
-        return id;
-      };
-
+  ScenarioElementLoader loader(*this);
   std::set<std::int32_t> processes;
   for (std::size_t index = 0; index < applications->size(); ++index) {
     const std::string path = "accessibility.applications[" + std::to_string(index) + "]";
@@ -611,13 +656,9 @@ void SimulatedAccessibility::loadScenario(const Json& section) {
     if (!processes.insert(static_cast<std::int32_t>(value)).second) {
       fail(path + ".processID", "duplicate process");
     }
-    loadElement(application, path, static_cast<std::int32_t>(value), true);
+    loader.load(application, path, static_cast<std::int32_t>(value), true);
   }
-  for (const auto& [target, path] : references) {
-    if (!known.contains(target)) {
-      fail(path, "no element with identifier " + target);
-    }
-  }
+  loader.checkReferences();
 }
 
 // ---- Observers ----

@@ -1,7 +1,7 @@
 // Assembling the X11 desktop from its services.
 #include "Sablekit/platform/x11/X11Desktop.h"
 
-#include "Sablekit/platform/x11/IdleKeyboard.h"
+#include "Sablekit/platform/linux/IdleKeyboard.h"
 
 namespace Sablekit {
 

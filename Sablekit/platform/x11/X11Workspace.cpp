@@ -3,8 +3,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <thread>
 #include <unordered_set>
 
@@ -12,48 +10,11 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include "Sablekit/platform/x11/LinuxApplicationIdentity.h"
+#include "Sablekit/platform/linux/LinuxApplicationIdentity.h"
 
 namespace Sablekit {
 
 namespace {
-
-std::optional<std::string> readLineOf(const std::string& path) {
-  std::ifstream file(path);
-  std::string line;
-  if (!file || !std::getline(file, line) || line.empty()) {
-    return std::nullopt;
-  }
-  return line;
-}
-
-// The Name= of the [Desktop Entry] of `<identifier>.desktop` in the XDG data
-// directories; absent when there is no such file.
-std::optional<std::string> desktopFileName(const std::string& identifier) {
-  const char* configured = std::getenv("XDG_DATA_DIRS");
-  std::string directories = configured && *configured ? configured : "/usr/local/share:/usr/share";
-  if (const char* home = std::getenv("XDG_DATA_HOME"); home && *home) {
-    directories = std::string(home) + ":" + directories;
-  }
-  std::istringstream list(directories);
-  std::string directory;
-  while (std::getline(list, directory, ':')) {
-    if (directory.empty() || identifier.find('/') != std::string::npos) {
-      continue;
-    }
-    std::ifstream file(directory + "/applications/" + identifier + ".desktop");
-    bool inEntry = false;
-    std::string line;
-    while (file && std::getline(file, line)) {
-      if (line.starts_with("[")) {
-        inEntry = line == "[Desktop Entry]";
-      } else if (inEntry && line.starts_with("Name=") && line.size() > 5) {
-        return line.substr(5);
-      }
-    }
-  }
-  return std::nullopt;
-}
 
 std::optional<std::string> wmClassName(const X11Connection& connection, xcb_window_t window) {
   const auto value = connection.property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
@@ -75,27 +36,14 @@ std::optional<std::string> wmClassName(const X11Connection& connection, xcb_wind
 }  // namespace
 
 RunningApplication X11Workspace::describe(const X11Client& client, std::int32_t processID) const {
-  LinuxIdentitySources sources{
-      .gtkApplicationID =
-          connection_->property(client.window, connection_->atoms().gtkApplicationID, connection_->atoms().utf8String),
-      .flatpakID = LinuxApplicationIdentity::flatpakID(processID),
-      .snapName = LinuxApplicationIdentity::snapName(processID),
-      .wmClass = wmClassName(*connection_, client.window),
-  };
+  LinuxIdentitySources sources = LinuxApplicationIdentity::processSources(processID);
+  sources.applicationID =
+      connection_->property(client.window, connection_->atoms().gtkApplicationID, connection_->atoms().utf8String);
+  sources.wmClass = wmClassName(*connection_, client.window);
   RunningApplication application;
   application.processID = processID;
   application.bundleID = LinuxApplicationIdentity::bundleID(sources);
-  for (const auto* identity : {&sources.gtkApplicationID, &sources.flatpakID, &sources.snapName, &sources.wmClass}) {
-    if (*identity && !application.localizedName) {
-      application.localizedName = desktopFileName(**identity);
-    }
-  }
-  if (!application.localizedName) {
-    application.localizedName = sources.wmClass;
-  }
-  if (!application.localizedName) {
-    application.localizedName = readLineOf("/proc/" + std::to_string(processID) + "/comm");
-  }
+  application.localizedName = LinuxApplicationIdentity::localizedName(sources, processID);
   return application;
 }
 

@@ -62,7 +62,7 @@ TEST_F(FinderContextServiceTest, TurnsFinderAnswersIntoStatuses) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     finder(c.finder);
-    const FinderContextResult result = service.read(std::nullopt, true);
+    const FinderContextResult result = service.read(true);
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.folderURL, c.url);
     EXPECT_FALSE(service.automationUnavailable());
@@ -73,44 +73,37 @@ TEST_F(FinderContextServiceTest, RefusalIsRememberedUntilReset) {
   for (const std::int32_t refusal : {ScriptErrorNumber::notAuthorized, ScriptErrorNumber::privilegeViolation}) {
     SCOPED_TRACE(refusal);
     finder({.errorNumber = refusal});
-    EXPECT_EQ(service.read(std::nullopt, true).status, FinderReadStatus::automationUnavailable);
+    EXPECT_EQ(service.read(true).status, FinderReadStatus::automationUnavailable);
     EXPECT_TRUE(service.automationUnavailable());
 
     // Now Finder would answer, but it is not asked again.
     finder({.frontFolder = "/tmp/"});
     const std::size_t before = scriptsRun();
-    EXPECT_EQ(service.read(std::nullopt, true), (FinderContextResult{FinderReadStatus::automationUnavailable, {}}));
+    EXPECT_EQ(service.read(true), (FinderContextResult{FinderReadStatus::automationUnavailable, {}}));
     EXPECT_EQ(scriptsRun(), before);
 
     // Not allowed wins over the remembered refusal, and does not clear it.
-    EXPECT_EQ(service.read(std::nullopt, false).status, FinderReadStatus::automationDisabled);
+    EXPECT_EQ(service.read(false).status, FinderReadStatus::automationDisabled);
     EXPECT_TRUE(service.automationUnavailable());
 
     service.resetAutomationState();
     EXPECT_FALSE(service.automationUnavailable());
-    EXPECT_EQ(service.read(std::nullopt, true).folderURL, "file:///tmp/");
+    EXPECT_EQ(service.read(true).folderURL, "file:///tmp/");
     EXPECT_EQ(scriptsRun(), before + 1);
   }
 }
 
 TEST_F(FinderContextServiceTest, NotAllowedRunsNoScript) {
   finder({.frontFolder = "/tmp/"});
-  EXPECT_EQ(service.read("Documents", false), (FinderContextResult{FinderReadStatus::automationDisabled, {}}));
+  EXPECT_EQ(service.read(false), (FinderContextResult{FinderReadStatus::automationDisabled, {}}));
   EXPECT_EQ(scriptsRun(), 0U);
 }
 
 TEST_F(FinderContextServiceTest, ScriptThatCannotBeMadeFails) {
   finder({.frontFolder = "/tmp/"});
   scripting.refuseCompile();
-  EXPECT_EQ(service.read(std::nullopt, true).status, FinderReadStatus::failed);
+  EXPECT_EQ(service.read(true).status, FinderReadStatus::failed);
   EXPECT_FALSE(service.automationUnavailable());
-}
-
-TEST_F(FinderContextServiceTest, WindowTitleHasNoInfluence) {
-  finder({.frontFolder = "/Users/me/"});
-  const FinderContextResult withoutTitle = service.read(std::nullopt, true);
-  EXPECT_EQ(service.read("Downloads", true), withoutTitle);
-  EXPECT_EQ(service.read("", true), withoutTitle);
 }
 
 TEST(FinderContextResultJSON, LeavesOutAnAbsentURLAndReadsBack) {

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Sablekit/platform/x11/LinuxApplicationIdentity.h"
+#include "Sablekit/platform/linux/LinuxApplicationIdentity.h"
 #include "Sablekit/platform/x11/X11ClientList.h"
 #include "Sablekit/platform/x11/X11Desktop.h"
 #include "tests/support/X11TestWindow.h"

@@ -14,10 +14,12 @@ namespace Sablekit {
 
 // What can be learnt about one application, each absent when unknown.
 struct LinuxIdentitySources {
-  std::optional<std::string> gtkApplicationID;  // _GTK_APPLICATION_ID of its window
-  std::optional<std::string> flatpakID;         // [Application] name= of its .flatpak-info
-  std::optional<std::string> snapName;          // from its "snap.<name>." cgroup
-  std::optional<std::string> wmClass;           // the class half of WM_CLASS
+  // The id the application gives itself: _GTK_APPLICATION_ID of its X11
+  // window, the app_id of its Wayland toplevel.
+  std::optional<std::string> applicationID;
+  std::optional<std::string> flatpakID;  // [Application] name= of its .flatpak-info
+  std::optional<std::string> snapName;   // from its "snap.<name>." cgroup
+  std::optional<std::string> wmClass;    // the class half of WM_CLASS (X11 and Xwayland windows)
 };
 
 // One row of the identity table: a Linux identity (compared ignoring ASCII
@@ -29,7 +31,7 @@ struct LinuxIdentityMapping {
 
 class LinuxApplicationIdentity {
  public:
-  // The first of GTK application id, Flatpak id, Snap name and WM_CLASS class
+  // The first of application id, Flatpak id, Snap name and WM_CLASS class
   // that is present and not empty, replaced by its listed identifier when
   // the table has one; absent when there is none. Not normalised: the
   // services lowercase it as they do every platform identifier.
@@ -37,6 +39,16 @@ class LinuxApplicationIdentity {
 
   // The table's identifier for `identity`; absent when it is not listed.
   static std::optional<std::string_view> listedBundleID(std::string_view identity);
+
+  // The name people know the application by: Name= of the desktop file of
+  // its first identity that has one (in the XDG data directories), else its
+  // WM_CLASS class, else the command name of its process; absent when none
+  // of them is known.
+  static std::optional<std::string> localizedName(const LinuxIdentitySources& sources, std::int32_t processID);
+
+  // The Flatpak and Snap identities of a process, the two sources every
+  // Linux desktop reads from /proc.
+  static LinuxIdentitySources processSources(std::int32_t processID);
 
   // The whole table, for documentation and tests.
   static std::span<const LinuxIdentityMapping> table();

@@ -1,9 +1,14 @@
 // The order of Linux identities, the identity table and the /proc parsers.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "Sablekit/common/BundleIDNormalization.h"
 #include "Sablekit/context/ApplicationCapabilityRegistry.h"
-#include "Sablekit/platform/x11/LinuxApplicationIdentity.h"
+#include "Sablekit/platform/linux/LinuxApplicationIdentity.h"
 
 namespace Sablekit {
 namespace {
@@ -51,6 +56,41 @@ TEST(LinuxApplicationIdentity, ReadsFlatpakInfoAndSnapCgroups) {
                 "0::/user.slice/user-1000.slice/user@1000.service/app.slice/snap.firefox.firefox-42.scope\n"),
             "firefox");
   EXPECT_EQ(LinuxApplicationIdentity::snapNameFromCgroup("0::/user.slice/session-2.scope\n"), std::nullopt);
+}
+
+TEST(LinuxApplicationIdentity, NamesAnApplicationFromItsDesktopFileItsClassOrItsCommand) {
+  const std::filesystem::path data =
+      std::filesystem::temp_directory_path() / ("sablekit-identity-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(data / "applications");
+  std::ofstream(data / "applications" / "org.example.Notes.desktop")
+      << "[Desktop Action new]\nName=New note\n[Desktop Entry]\nType=Application\nName=Example Notes\n";
+  ::setenv("XDG_DATA_DIRS", data.c_str(), 1);
+  ::unsetenv("XDG_DATA_HOME");
+  std::ifstream commFile("/proc/self/comm");
+  std::string command;
+  std::getline(commFile, command);
+  struct Case {
+    const char* name;
+    LinuxIdentitySources sources;
+    std::optional<std::string> expected;
+  };
+  const Case cases[] = {
+      {"the desktop entry's name, not an action's", {.applicationID = "org.example.Notes"}, "Example Notes"},
+      {"a later identity's desktop file",
+       {.applicationID = "org.example.None", .wmClass = "org.example.Notes"},
+       "Example Notes"},
+      {"the class without a desktop file",
+       {.applicationID = "org.example.None", .wmClass = "NotesClass"},
+       "NotesClass"},
+      {"a path is no identifier", {.applicationID = "../applications/org.example.Notes"}, command},
+      {"the command without anything else", {}, command},
+  };
+  for (const Case& testCase : cases) {
+    SCOPED_TRACE(testCase.name);
+    EXPECT_EQ(LinuxApplicationIdentity::localizedName(testCase.sources, ::getpid()), testCase.expected);
+  }
+  ::unsetenv("XDG_DATA_DIRS");
+  std::filesystem::remove_all(data);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // The Linux identity rules and the table of well-known Linux applications.
-#include "Sablekit/platform/x11/LinuxApplicationIdentity.h"
+#include "Sablekit/platform/linux/LinuxApplicationIdentity.h"
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -92,6 +93,46 @@ std::string_view trimmed(std::string_view text) {
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
+// The Name= of the [Desktop Entry] of `<identifier>.desktop` in the XDG data
+// directories; absent when there is no such file.
+std::optional<std::string> desktopFileName(const std::string& identifier) {
+  if (identifier.empty() || identifier.find('/') != std::string::npos) {
+    return std::nullopt;
+  }
+  const char* configured = std::getenv("XDG_DATA_DIRS");
+  std::string directories = configured && *configured ? configured : "/usr/local/share:/usr/share";
+  if (const char* home = std::getenv("XDG_DATA_HOME"); home && *home) {
+    directories = std::string(home) + ":" + directories;
+  }
+  std::istringstream list(directories);
+  std::string directory;
+  while (std::getline(list, directory, ':')) {
+    if (directory.empty()) {
+      continue;
+    }
+    std::ifstream file(directory + "/applications/" + identifier + ".desktop");
+    bool inEntry = false;
+    std::string line;
+    while (file && std::getline(file, line)) {
+      if (line.starts_with("[")) {
+        inEntry = line == "[Desktop Entry]";
+      } else if (inEntry && line.starts_with("Name=") && line.size() > 5) {
+        return line.substr(5);
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> firstLineOf(const std::string& path) {
+  std::ifstream file(path);
+  std::string line;
+  if (!file || !std::getline(file, line) || line.empty()) {
+    return std::nullopt;
+  }
+  return line;
+}
+
 }  // namespace
 
 std::span<const LinuxIdentityMapping> LinuxApplicationIdentity::table() {
@@ -109,7 +150,7 @@ std::optional<std::string_view> LinuxApplicationIdentity::listedBundleID(std::st
 }
 
 std::optional<std::string> LinuxApplicationIdentity::bundleID(const LinuxIdentitySources& sources) {
-  for (const auto* source : {&sources.gtkApplicationID, &sources.flatpakID, &sources.snapName, &sources.wmClass}) {
+  for (const auto* source : {&sources.applicationID, &sources.flatpakID, &sources.snapName, &sources.wmClass}) {
     if (*source && !trimmed(**source).empty()) {
       if (const auto listed = listedBundleID(trimmed(**source))) {
         return std::string(*listed);
@@ -118,6 +159,28 @@ std::optional<std::string> LinuxApplicationIdentity::bundleID(const LinuxIdentit
     }
   }
   return std::nullopt;
+}
+
+std::optional<std::string> LinuxApplicationIdentity::localizedName(const LinuxIdentitySources& sources,
+                                                                   std::int32_t processID) {
+  for (const auto* identity : {&sources.applicationID, &sources.flatpakID, &sources.snapName, &sources.wmClass}) {
+    if (*identity) {
+      if (auto name = desktopFileName(**identity)) {
+        return name;
+      }
+    }
+  }
+  if (sources.wmClass && !sources.wmClass->empty()) {
+    return sources.wmClass;
+  }
+  return firstLineOf("/proc/" + std::to_string(processID) + "/comm");
+}
+
+LinuxIdentitySources LinuxApplicationIdentity::processSources(std::int32_t processID) {
+  return {.applicationID = std::nullopt,
+          .flatpakID = flatpakID(processID),
+          .snapName = snapName(processID),
+          .wmClass = std::nullopt};
 }
 
 std::optional<std::string> LinuxApplicationIdentity::flatpakIDFromInfo(std::string_view flatpakInfo) {
