@@ -8,8 +8,7 @@ namespace Sablekit {
 
 KeyloftMain::LeaseAcquirer KeyloftServices::userLease() {
   return []() -> std::unique_ptr<HostLease> {
-    const std::optional<std::filesystem::path> path =
-        PosixHostLease::defaultPath(UserTemporaryDirectory::processEnvironment());
+    const std::optional<std::filesystem::path> path = PosixHostLease::defaultPath(processEnvironment());
     if (!path) {
       return nullptr;
     }

@@ -2,9 +2,9 @@
 
 #include <optional>
 
+#include "Sablekit/capture/CaptureHostServices.h"
 #include "Sablekit/protocol/CaptureHostError.h"
 #include "Sablekit/protocol/HostRequest.h"
-#include "Vistrel/CaptureHostServices.h"
 
 namespace Sablekit {
 

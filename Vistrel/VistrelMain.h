@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "Sablekit/capture/CaptureHostServices.h"
 #include "Sablekit/platform/Platform.h"
 #include "Sablekit/platform/StandardStreams.h"
 #include "Sablekit/protocol/HostResponse.h"
-#include "Vistrel/CaptureHostServices.h"
 
 namespace Sablekit {
 

@@ -1,5 +1,6 @@
 // Vistrel, the capture host: serves its parent over standard input and output
-// on the platform chosen when it was built. Takes no arguments.
+// on the platform the backend rule chooses (see PlatformBackends.h). Takes no
+// arguments.
 #include "Sablekit/platform/PlatformBackends.h"
 #include "Sablekit/platform/posix/PosixStandardStreams.h"
 #include "Sablekit/protocol/HostRequest.h"
@@ -8,7 +9,10 @@
 int main() {
   using namespace Sablekit;
   ignoreBrokenPipeSignal();
-  const std::unique_ptr<Platform> platform = createDefaultPlatform();
+  // Requests are served on this thread without a loop; the platform is given
+  // one all the same, and nothing the capture host uses posts to it.
+  RunLoop mainLoop;
+  const std::unique_ptr<Platform> platform = createPlatform({.mainLoop = mainLoop});
   FileDescriptorLineSource input(0, HostRequest::maximumLineBytes);
   FileDescriptorByteSink output(1);
   FileDescriptorByteSink diagnostics(2);

@@ -7,9 +7,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include "Sablekit/capture/CaptureHostServices.h"
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
 #include "Sablekit/protocol/CaptureProbeResult.h"
-#include "Vistrel/CaptureHostServices.h"
 
 namespace {
 

@@ -59,7 +59,8 @@ CaptureProbeService::CaptureProbeService(BrowserContextService& browserContextSe
                                          Workspace& workspace,
                                          ProcessIdentity& processIdentity,
                                          PermissionChecks& permissions,
-                                         const Clock& clock)
+                                         const Clock& clock,
+                                         const PlatformCapabilities& capabilities)
     : browserContextService_(browserContextService),
       finderContextService_(finderContextService),
       accessibilityWakeService_(accessibilityWakeService),
@@ -69,6 +70,7 @@ CaptureProbeService::CaptureProbeService(BrowserContextService& browserContextSe
       processIdentity_(processIdentity),
       permissions_(permissions),
       clock_(clock),
+      capabilities_(capabilities),
       inventory_(windowServer, workspace, processIdentity) {}
 
 HostHealth CaptureProbeService::health() {
@@ -245,6 +247,12 @@ CaptureFilter CaptureProbeService::filterFor(const ShareableContent& content,
 }
 
 PixelImage CaptureProbeService::shoot(const CaptureFilter& filter, std::int64_t longestSide) {
+  // A desktop that cannot leave windows out would show what must stay out.
+  const bool leavesWindowsOut =
+      filter.kind == CaptureFilter::Kind::displayIncludingApplication || !filter.excludedWindowIDs.empty();
+  if (leavesWindowsOut && capabilities_.windowExclusion == WindowExclusion::unavailable) {
+    throw CaptureHostError::captureFailed(std::string(cannotLeaveWindowsOut));
+  }
   const auto [width, height] = outputSize(filter.display.frame, filter.pointPixelScale(), longestSide);
   const ScreenshotConfiguration configuration{.width = width,
                                               .height = height,

@@ -21,6 +21,7 @@
 #include "Sablekit/platform/Clock.h"
 #include "Sablekit/platform/PermissionChecks.h"
 #include "Sablekit/platform/PixelImage.h"
+#include "Sablekit/platform/PlatformCapabilities.h"
 #include "Sablekit/platform/ProcessIdentity.h"
 #include "Sablekit/platform/ScreenCapture.h"
 #include "Sablekit/platform/WindowServer.h"
@@ -36,6 +37,10 @@ namespace Sablekit {
 // state between calls and takes no lock.
 class CaptureProbeService {
  public:
+  // Why a capture that must leave windows out is refused on a desktop whose
+  // screenshots cannot (captureFailed).
+  static constexpr std::string_view cannotLeaveWindowsOut = "The platform cannot leave windows out of a screenshot.";
+
   // Every reference must outlive the service.
   CaptureProbeService(BrowserContextService& browserContextService,
                       FinderContextService& finderContextService,
@@ -46,7 +51,8 @@ class CaptureProbeService {
                       Workspace& workspace,
                       ProcessIdentity& processIdentity,
                       PermissionChecks& permissions,
-                      const Clock& clock);
+                      const Clock& clock,
+                      const PlatformCapabilities& capabilities);
 
   CaptureProbeService(const CaptureProbeService&) = delete;
   CaptureProbeService& operator=(const CaptureProbeService&) = delete;
@@ -126,6 +132,7 @@ class CaptureProbeService {
   ProcessIdentity& processIdentity_;
   PermissionChecks& permissions_;
   const Clock& clock_;
+  const PlatformCapabilities& capabilities_;
   WindowInventory inventory_;
 };
 

@@ -1,10 +1,11 @@
-// The table of backends compiled into this build, default first.
+// The tables of backends compiled into this build, and the rule that picks one.
 #include "Sablekit/platform/PlatformBackends.h"
 
 #include <algorithm>
 #include <array>
 
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
+#include "Sablekit/platform/linux/UnavailableAccessibility.h"
 #if SABLEKIT_WITH_X11
 #include "Sablekit/platform/x11/X11Desktop.h"
 #endif
@@ -13,44 +14,82 @@ namespace Sablekit {
 
 namespace {
 
-std::unique_ptr<Platform> createSimulatedDemo() {
+bool neverReachable(const PlatformContext&) {
+  return false;
+}
+
+std::unique_ptr<Platform> createSimulatedDemo(const PlatformContext&) {
   return SimulatedDesktop::demo();
 }
 
 #if SABLEKIT_WITH_X11
-std::unique_ptr<Platform> createX11Desktop() {
-  return std::make_unique<X11Desktop>();
+std::string displayName(const PlatformContext& context) {
+  return context.environment("DISPLAY").value_or("");
+}
+
+bool x11Reachable(const PlatformContext& context) {
+  return X11Desktop::reachable(displayName(context));
+}
+
+std::unique_ptr<Platform> createX11Desktop(const PlatformContext& context) {
+  return std::make_unique<X11Desktop>(context.mainLoop, displayName(context), createAccessibilityBackend(context));
 }
 #endif
 
-constexpr std::array compiledIn {
+// Desktops, in the order they are tried.
+constexpr std::array desktops {
 #if SABLEKIT_WITH_X11
-  PlatformBackend{"x11", "the X11 session named by $DISPLAY", createX11Desktop},
+  PlatformBackend{"x11", "the X11 session named by $DISPLAY", x11Reachable, createX11Desktop},
 #endif
-      PlatformBackend{"simulated", "deterministic simulated desktop (built-in demo)", createSimulatedDemo},
+      PlatformBackend{"simulated", "deterministic simulated desktop (built-in demo)", neverReachable,
+                      createSimulatedDemo},
 };
 
-constexpr auto defaultPosition = std::find_if(compiledIn.begin(), compiledIn.end(), [](const PlatformBackend& backend) {
+constexpr auto defaultPosition = std::find_if(desktops.begin(), desktops.end(), [](const PlatformBackend& backend) {
   return backend.name == std::string_view(SABLEKIT_DEFAULT_PLATFORM);
 });
-static_assert(defaultPosition != compiledIn.end(), "the default platform must be compiled in");
+static_assert(defaultPosition != desktops.end(), "the default platform must be compiled in");
 
-// The same table with the default moved to the front.
-constexpr auto backends = [] {
-  auto table = compiledIn;
-  const auto position = table.begin() + (defaultPosition - compiledIn.begin());
-  std::rotate(table.begin(), position, position + 1);
-  return table;
-}();
+// Accessibility clients, in the order they are tried.
+constexpr std::array<AccessibilityClientBackend, 0> accessibilityClients{};
 
 }  // namespace
 
 std::span<const PlatformBackend> platformBackends() {
-  return backends;
+  return desktops;
 }
 
-std::unique_ptr<Platform> createDefaultPlatform() {
-  return backends.front().create();
+const PlatformBackend& defaultPlatformBackend() {
+  return *defaultPosition;
+}
+
+std::span<const AccessibilityClientBackend> accessibilityClientBackends() {
+  return accessibilityClients;
+}
+
+const PlatformBackend& choosePlatformBackend(std::span<const PlatformBackend> table,
+                                             const PlatformBackend& fallback,
+                                             const PlatformContext& context) {
+  const auto reachable = std::find_if(table.begin(), table.end(),
+                                      [&](const PlatformBackend& backend) { return backend.reachable(context); });
+  return reachable != table.end() ? *reachable : fallback;
+}
+
+const PlatformBackend& choosePlatformBackend(const PlatformContext& context) {
+  return choosePlatformBackend(platformBackends(), defaultPlatformBackend(), context);
+}
+
+std::unique_ptr<AccessibilityBackend> createAccessibilityBackend(const PlatformContext& context) {
+  for (const AccessibilityClientBackend& backend : accessibilityClientBackends()) {
+    if (backend.reachable(context)) {
+      return backend.create(context);
+    }
+  }
+  return std::make_unique<UnavailableAccessibility>();
+}
+
+std::unique_ptr<Platform> createPlatform(const PlatformContext& context) {
+  return choosePlatformBackend(context).create(context);
 }
 
 }  // namespace Sablekit

@@ -19,9 +19,9 @@
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
+#include "Sablekit/capture/CaptureHostServices.h"
 #include "Sablekit/platform/x11/X11Desktop.h"
 #include "Sablekit/protocol/CaptureProbeParameters.h"
-#include "Vistrel/CaptureHostServices.h"
 #include "tests/support/X11TestWindow.h"
 #include "tests/support/XvfbDisplay.h"
 
@@ -123,8 +123,9 @@ void run(int width, int height, int rounds) {
   windows.back()->activate();
   const std::uint32_t excludedWindow = windows[3]->windowID();
 
-  X11Desktop desktop(display.name());
-  if (!desktop.canExcludeWindows()) {
+  RunLoop mainLoop;
+  X11Desktop desktop(mainLoop, display.name());
+  if (desktop.capabilities().windowExclusion == WindowExclusion::unavailable) {
     fail("the X server cannot leave windows out (no Composite or Render)");
   }
   CaptureHostServices services(desktop);

@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include "Sablekit/capture/CaptureHostServices.h"
 #include "Sablekit/capture/CaptureProbeService.h"
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
-#include "tests/capture/CaptureServiceGraph.h"
 
 namespace Sablekit {
 namespace {
@@ -51,8 +51,8 @@ class PrivacyPixelTest : public ::testing::Test {
   }
 
   SimulatedDesktop desktop;
-  Testing::CaptureServiceGraph graph{desktop};
-  CaptureProbeService& service = graph.service;
+  CaptureHostServices services{desktop};
+  CaptureProbeService& service = services.captureProbeService();
 };
 
 TEST_F(PrivacyPixelTest, AWindowThePolicyCutsOutContributesNoPixelAtAnySize) {

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "Sablekit/capture/CaptureHostServices.h"
 #include "Sablekit/capture/CaptureProbeService.h"
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
 #include "Sablekit/protocol/CaptureHostError.h"
-#include "tests/capture/CaptureServiceGraph.h"
 
 namespace Sablekit {
 namespace {
@@ -78,8 +78,8 @@ class CaptureDesktop {
   }
 
   SimulatedDesktop desktop;
-  Testing::CaptureServiceGraph graph{desktop};
-  CaptureProbeService& service = graph.service;
+  CaptureHostServices services{desktop};
+  CaptureProbeService& service = services.captureProbeService();
 };
 
 class CaptureProbeServiceTest : public ::testing::Test, public CaptureDesktop {};

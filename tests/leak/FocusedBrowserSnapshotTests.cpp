@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "Sablekit/capture/CaptureHostServices.h"
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
-#include "Vistrel/CaptureHostServices.h"
 #include "Vistrel/VistrelMain.h"
 
 namespace Sablekit {

@@ -7,8 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Sablekit/capture/CaptureHostServices.h"
 #include "Sablekit/protocol/HostRequest.h"
-#include "Vistrel/CaptureHostServices.h"
 #include "Vistrel/VistrelMain.h"
 #include "tests/leak/LeakDesktopGenerator.h"
 #include "tests/leak/LeakOracle.h"

@@ -11,7 +11,7 @@ PlatformRecording RecordingPlatform::takeRecording() {
 }
 
 std::variant<ShareableContent, ScreenCaptureError> RecordingPlatform::shareableContent() {
-  return desktop_.screenCapture().shareableContent();
+  return inner().screenCapture().shareableContent();
 }
 
 std::variant<PixelImage, ScreenCaptureError> RecordingPlatform::screenshot(
@@ -21,7 +21,7 @@ std::variant<PixelImage, ScreenCaptureError> RecordingPlatform::screenshot(
   if (ignoreExclusions_) {
     asked.excludedWindowIDs.clear();
   }
-  auto shot = desktop_.screenCapture().screenshot(asked, configuration);
+  auto shot = inner().screenCapture().screenshot(asked, configuration);
   if (const auto* image = std::get_if<PixelImage>(&shot)) {
     recording_.screenshots.push_back(*image);
   }
@@ -31,7 +31,7 @@ std::variant<PixelImage, ScreenCaptureError> RecordingPlatform::screenshot(
 std::variant<std::vector<std::uint8_t>, ImageEncodingError> RecordingPlatform::encodeHEIC(const PixelImage& image,
                                                                                           double quality) {
   recording_.encoderInputs.push_back(image);
-  auto encoded = desktop_.imageEncoder().encodeHEIC(image, quality);
+  auto encoded = inner().imageEncoder().encodeHEIC(image, quality);
   if (const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&encoded)) {
     recording_.encodedFiles.push_back(*bytes);
   }
@@ -44,7 +44,7 @@ std::variant<std::vector<RecognizedTextLine>, TextRecognitionError> RecordingPla
   if (realTextRecognizerInUse_ && !realTextRecognizer_) {
     realTextRecognizer_ = std::make_unique<TesseractTextRecognizer>();
   }
-  TextRecognizer& recognizer = realTextRecognizerInUse_ ? *realTextRecognizer_ : desktop_.textRecognizer();
+  TextRecognizer& recognizer = realTextRecognizerInUse_ ? *realTextRecognizer_ : inner().textRecognizer();
   auto read = recognizer.recognizeText(image, request);
   if (const auto* lines = std::get_if<std::vector<RecognizedTextLine>>(&read)) {
     for (const RecognizedTextLine& line : *lines) {

@@ -1,6 +1,6 @@
-// The simulated desktop seen through recorders: every screenshot the capture
-// service receives, every image handed to the encoder with the bytes that came
-// back, and every line the text recogniser read. The harness checks these
+// A desktop seen through recorders: every screenshot the capture service
+// receives, every image handed to the encoder with the bytes that came back,
+// and every line the text recogniser read. The harness checks these
 // before anything is encoded or serialised.
 #pragma once
 
@@ -9,8 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "Sablekit/platform/Platform.h"
-#include "Sablekit/platform/simulated/SimulatedDesktop.h"
+#include "Sablekit/platform/ForwardingPlatform.h"
 
 namespace Sablekit::Leak {
 
@@ -23,9 +22,12 @@ struct PlatformRecording {
 };
 
 // Main thread only, like the services it serves. The desktop must outlive it.
-class RecordingPlatform final : public Platform, private ScreenCapture, private ImageEncoder, private TextRecognizer {
+class RecordingPlatform final : public ForwardingPlatform,
+                                private ScreenCapture,
+                                private ImageEncoder,
+                                private TextRecognizer {
  public:
-  explicit RecordingPlatform(SimulatedDesktop& desktop) : desktop_(desktop) {}
+  using ForwardingPlatform::ForwardingPlatform;
 
   // Hands out what was recorded since the last call and starts afresh.
   PlatformRecording takeRecording();
@@ -39,18 +41,6 @@ class RecordingPlatform final : public Platform, private ScreenCapture, private 
   void ignoreExclusionsForTesting(bool ignore) { ignoreExclusions_ = ignore; }
 
   // Platform: the desktop's services, three of them behind the recorders.
-  const PlatformCapabilities& capabilities() const override { return desktop_.capabilities(); }
-  Clock& clock() override { return desktop_.clock(); }
-  TimerScheduler& timers() override { return desktop_.timers(); }
-  ProcessIdentity& processIdentity() override { return desktop_.processIdentity(); }
-  PermissionChecks& permissions() override { return desktop_.permissions(); }
-  WindowServer& windowServer() override { return desktop_.windowServer(); }
-  Workspace& workspace() override { return desktop_.workspace(); }
-  ScriptRunner& scripting() override { return desktop_.scripting(); }
-  AccessibilityClient& accessibility() override { return desktop_.accessibility(); }
-  AccessibilityObservers& accessibilityObservers() override { return desktop_.accessibilityObservers(); }
-  AccessibilityPrompt& accessibilityPrompt() override { return desktop_.accessibilityPrompt(); }
-  Keyboard& keyboard() override { return desktop_.keyboard(); }
   ScreenCapture& screenCapture() override { return *this; }
   TextRecognizer& textRecognizer() override { return *this; }
   ImageEncoder& imageEncoder() override { return *this; }
@@ -68,7 +58,6 @@ class RecordingPlatform final : public Platform, private ScreenCapture, private 
       const PixelImage& image,
       const TextRecognitionRequest& request) override;
 
-  SimulatedDesktop& desktop_;
   PlatformRecording recording_;
   bool ignoreExclusions_ = false;
   bool realTextRecognizerInUse_ = false;

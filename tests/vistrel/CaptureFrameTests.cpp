@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include "Sablekit/capture/CaptureHostServices.h"
 #include "Sablekit/common/Digest.h"
 #include "Sablekit/platform/simulated/SimulatedDesktop.h"
 #include "Sablekit/protocol/CaptureHostError.h"
-#include "Vistrel/CaptureHostServices.h"
 
 namespace Sablekit {
 namespace {

@@ -1,5 +1,6 @@
-// A keyboard that cannot be listened to: every start is refused, so the
-// shortcut host reports that its monitor is not installed.
+// A keyboard that cannot be listened to (a desktop that shows no client the
+// global keys): every start is refused, so the shortcut host reports that its
+// monitor is not installed.
 #pragma once
 
 #include "Sablekit/platform/Keyboard.h"

@@ -1,6 +1,6 @@
-// Scripting on a desktop that has no inter-application scripting (X11 has no
-// Apple events): every script fails to be created, so the services degrade
-// as they do when a script cannot be made.
+// Scripting on a desktop that has no inter-application scripting (X11 and
+// Wayland have no Apple events): every script fails to be created, so the
+// services degrade as they do when a script cannot be made.
 #pragma once
 
 #include "Sablekit/platform/ScriptRunner.h"

@@ -1,7 +1,7 @@
 #include "Sablekit/platform/posix/UserTemporaryDirectory.h"
 
 #include <cerrno>
-#include <cstdlib>
+#include <string>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,16 +54,6 @@ std::optional<std::filesystem::path> UserTemporaryDirectory::resolve(const Envir
 
 std::optional<std::filesystem::path> UserTemporaryDirectory::current() {
   return resolve(processEnvironment(), "/tmp", ::getuid());
-}
-
-EnvironmentLookup UserTemporaryDirectory::processEnvironment() {
-  return [](std::string_view name) -> std::optional<std::string> {
-    const char* value = std::getenv(std::string(name).c_str());
-    if (value == nullptr) {
-      return std::nullopt;
-    }
-    return std::string(value);
-  };
 }
 
 }  // namespace Sablekit

@@ -4,17 +4,13 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <optional>
-#include <string>
-#include <string_view>
 
 #include <sys/types.h>
 
-namespace Sablekit {
+#include "Sablekit/platform/PlatformContext.h"
 
-// Looks up one environment variable; absent when it is not set.
-using EnvironmentLookup = std::function<std::optional<std::string>(std::string_view name)>;
+namespace Sablekit {
 
 class UserTemporaryDirectory {
  public:
@@ -29,9 +25,6 @@ class UserTemporaryDirectory {
 
   // resolve() with the process environment, "/tmp" and the real user.
   static std::optional<std::filesystem::path> current();
-
-  // Reads the process environment; safe while nobody changes it.
-  static EnvironmentLookup processEnvironment();
 };
 
 }  // namespace Sablekit

@@ -10,7 +10,7 @@ namespace Sablekit {
 
 SimulatedDesktop::SimulatedDesktop() {
   capabilities_.backendName = "simulated";
-  capabilities_.deterministic = true;
+  capabilities_.windowExclusion = WindowExclusion::composited;
   capabilities_.screenRecordingPermissionKnown = true;
   capabilities_.accessibilityPermissionKnown = true;
 }

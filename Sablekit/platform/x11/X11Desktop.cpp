@@ -2,29 +2,46 @@
 #include "Sablekit/platform/x11/X11Desktop.h"
 
 #include "Sablekit/platform/linux/IdleKeyboard.h"
+#include "Sablekit/platform/linux/UnavailableAccessibility.h"
+#include "Sablekit/platform/x11/keyboard/X11Keyboard.h"
 
 namespace Sablekit {
 
 namespace {
 
-// The one place the X11 keyboard plugs in. Until it does, the keyboard
-// refuses to start and the shortcut host reports its monitor as not installed.
-std::unique_ptr<Keyboard> makeKeyboard(const X11Connection*) {
-  return std::make_unique<IdleKeyboard>();
+std::unique_ptr<X11Connection> connect(const std::string& displayName) {
+  return displayName.empty() ? nullptr : X11Connection::open(displayName);
+}
+
+// The keyboard opens connections of its own to the display, when it is started.
+std::unique_ptr<Keyboard> makeKeyboard(RunLoop& mainLoop, const std::string& displayName) {
+  if (displayName.empty()) {
+    return std::make_unique<IdleKeyboard>();
+  }
+  return std::make_unique<X11Keyboard>(mainLoop, X11Keyboard::Options{.displayName = displayName});
 }
 
 }  // namespace
 
-X11Desktop::X11Desktop(const std::string& displayName)
-    : connection_(X11Connection::open(displayName)),
+bool X11Desktop::reachable(const std::string& displayName) {
+  const std::unique_ptr<X11Connection> connection = connect(displayName);
+  return connection != nullptr && connection->healthy();
+}
+
+X11Desktop::X11Desktop(RunLoop& mainLoop,
+                       const std::string& displayName,
+                       std::unique_ptr<AccessibilityBackend> accessibility)
+    : connection_(connect(displayName)),
       windowServer_(connection_.get()),
       workspace_(connection_.get()),
       screenCapture_(connection_.get()),
-      keyboard_(makeKeyboard(connection_.get())) {
+      accessibility_(accessibility ? std::move(accessibility) : std::make_unique<UnavailableAccessibility>()),
+      keyboard_(makeKeyboard(mainLoop, displayName)) {
   capabilities_.backendName = "x11";
-  capabilities_.deterministic = false;
+  capabilities_.windowExclusion =
+      screenCapture_.canExclude() ? WindowExclusion::composited : WindowExclusion::unavailable;
   capabilities_.screenRecordingPermissionKnown = true;  // reachable display = allowed
-  capabilities_.accessibilityPermissionKnown = false;
+  capabilities_.accessibilityPermissionKnown = accessibility_->trustKnown();
 }
 
 X11Desktop::~X11Desktop() = default;

@@ -19,7 +19,8 @@ struct X11DesktopArranger::Session {
   XvfbDisplay display{{.width = 2 * arrangedDisplayWidth, .height = arrangedDisplayHeight, .windowManager = true}};
   X11Tools tools{display};
   bool split = (tools.splitIntoMonitors(2, arrangedDisplayWidth), true);
-  X11Desktop desktop{display.name()};
+  RunLoop mainLoop;
+  X11Desktop desktop{mainLoop, display.name()};
 };
 
 std::unique_ptr<X11DesktopArranger::Session>& X11DesktopArranger::session() {
@@ -53,7 +54,8 @@ std::unique_ptr<DesktopArranger> X11DesktopArranger::arrange() {
 }
 
 std::unique_ptr<Platform> X11DesktopArranger::unreachable() {
-  return std::make_unique<X11Desktop>(":999999");
+  static RunLoop mainLoop;  // outlives every desktop handed out
+  return std::make_unique<X11Desktop>(mainLoop, ":999999");
 }
 
 X11DesktopArranger::X11DesktopArranger() {

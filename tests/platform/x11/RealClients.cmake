@@ -4,7 +4,7 @@ pkg_check_modules(REAL_CLIENTS_DEPS REQUIRED IMPORTED_TARGET xcb xcb-randr libhe
 find_package(OpenSSL REQUIRED)
 sablekit_test(platform_x11_client_tests
   SOURCES X11RealClientsTests.cpp ../../support/X11Tools.cpp
-  LIBS sablekit_capture sablekit_platform_x11 sablekit_protocol sablekit_test_support
+  LIBS sablekit_capture_host sablekit_platform_x11 sablekit_protocol sablekit_test_support
     PkgConfig::REAL_CLIENTS_DEPS OpenSSL::Crypto
   LABELS display)
 target_compile_definitions(platform_x11_client_tests PRIVATE

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Sablekit/platform/PlatformBackends.h"
 #include "Sablekit/platform/linux/LinuxApplicationIdentity.h"
 #include "Sablekit/platform/x11/X11ClientList.h"
 #include "Sablekit/platform/x11/X11Desktop.h"
@@ -34,7 +35,7 @@ class X11DesktopTest : public ::testing::Test {
     }
     display_ = std::make_unique<XvfbDisplay>(
         XvfbDisplay::Options{.width = screenWidth, .height = screenHeight, .windowManager = true});
-    desktop_ = std::make_unique<X11Desktop>(display_->name());
+    desktop_ = std::make_unique<X11Desktop>(mainLoop_, display_->name());
     ASSERT_TRUE(desktop_->connected());
   }
 
@@ -82,6 +83,7 @@ class X11DesktopTest : public ::testing::Test {
   }
 
   std::unique_ptr<XvfbDisplay> display_;
+  RunLoop mainLoop_;
   std::unique_ptr<X11Desktop> desktop_;
 };
 
@@ -255,7 +257,8 @@ TEST_F(X11DesktopTest, ScreenshotsScaleToTheConfiguredSize) {
 }
 
 TEST(X11DesktopWithoutDisplay, IsAnEmptyDesktopThatRefusesToCapture) {
-  X11Desktop desktop(":999999");
+  RunLoop mainLoop;
+  X11Desktop desktop(mainLoop, ":999999");
   EXPECT_FALSE(desktop.connected());
   EXPECT_FALSE(desktop.permissions().screenRecordingPreflight());
   EXPECT_FALSE(desktop.permissions().accessibilityTrusted());
@@ -265,6 +268,32 @@ TEST(X11DesktopWithoutDisplay, IsAnEmptyDesktopThatRefusesToCapture) {
   EXPECT_TRUE(std::holds_alternative<ScreenCaptureError>(desktop.screenCapture().shareableContent()));
   EXPECT_EQ(desktop.scripting().run("anything").kind, ScriptRunOutcome::Kind::notCreated);
   EXPECT_EQ(desktop.capabilities().backendName, "x11");
+}
+
+TEST(X11PlatformChoice, AnXServerAtDisplayIsChosenAndHandsOutItsOwnKeyboard) {
+  if (!XvfbDisplay::installed()) {
+    GTEST_SKIP() << "Xvfb is not installed";
+  }
+  const XvfbDisplay display;
+  const auto environment = display.environment();
+  RunLoop mainLoop;
+  const PlatformContext context{.mainLoop = mainLoop,
+                                .environment = [&](std::string_view name) -> std::optional<std::string> {
+                                  const auto found = environment.find(std::string(name));
+                                  return found == environment.end() ? std::nullopt : std::optional(found->second);
+                                }};
+  EXPECT_EQ(choosePlatformBackend(context).name, "x11");
+  const std::unique_ptr<Platform> platform = createPlatform(context);
+  EXPECT_EQ(platform->capabilities().backendName, "x11");
+  EXPECT_TRUE(platform->permissions().screenRecordingPreflight());
+  EXPECT_EQ(platform->capabilities().windowExclusion, WindowExclusion::composited);
+
+  struct Ignoring final : KeyboardListener {
+    bool modifierChanged(std::uint16_t, std::uint64_t) override { return false; }
+    void interceptionSwitchedOff() override {}
+  } listener;
+  EXPECT_TRUE(platform->keyboard().startListening(listener)) << "the desktop's keyboard is the X server's";
+  platform->keyboard().stopDelivering(listener);
 }
 
 }  // namespace

@@ -17,9 +17,9 @@
 #include <libheif/heif.h>
 #include <openssl/evp.h>
 
+#include "Sablekit/capture/CaptureHostServices.h"
 #include "Sablekit/platform/x11/X11Desktop.h"
 #include "Sablekit/protocol/JsonCodec.h"
-#include "tests/capture/CaptureServiceGraph.h"
 #include "tests/support/PixelChecks.h"
 #include "tests/support/RunningChild.h"
 #include "tests/support/X11Tools.h"
@@ -135,7 +135,8 @@ class X11RealClientsTest : public ::testing::Test {
     XvfbDisplay display{{.width = screenWidth, .height = screenHeight, .windowManager = true}};
     X11Tools tools{display};
     Client known, secret, logo, gtk;
-    X11Desktop desktop{display.name()};
+    RunLoop mainLoop;
+    X11Desktop desktop{mainLoop, display.name()};
   };
 
   static std::string unavailableReason() {
@@ -228,7 +229,7 @@ TEST_F(X11RealClientsTest, TheWindowListIsWhatWmctrlAndXdotoolReportWithFramesAr
 }
 
 TEST_F(X11RealClientsTest, ActivatingWithXdotoolMovesTheCapturesFocusAndNamesTheApplication) {
-  Testing::CaptureServiceGraph graph(session().desktop);
+  CaptureHostServices services(session().desktop);
   CaptureProbeParameters parameters;
   parameters.maximumDimension = screenWidth;
   struct Case {
@@ -243,7 +244,7 @@ TEST_F(X11RealClientsTest, ActivatingWithXdotoolMovesTheCapturesFocusAndNamesThe
     SCOPED_TRACE(test.title);
     session().tools.run("xdotool", {"windowactivate", "--sync", std::to_string(test.client.window)});
     ASSERT_EQ(session().tools.activeWindow(), test.client.window);
-    const CaptureProbeResult result = graph.service.probe(parameters);
+    const CaptureProbeResult result = services.captureProbeService().probe(parameters);
     EXPECT_EQ(result.focusedWindowID, test.client.window);
     EXPECT_EQ(result.focusedWindowTitle, test.title);
     EXPECT_EQ(result.focusedBundleID, test.bundleID);

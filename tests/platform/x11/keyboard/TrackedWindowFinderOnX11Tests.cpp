@@ -28,7 +28,7 @@ class TrackedWindowFinderOnX11 : public ::testing::Test {
       GTEST_SKIP() << "Xvfb or openbox is not installed";
     }
     display_ = std::make_unique<XvfbDisplay>(XvfbDisplay::Options{.windowManager = true});
-    desktop_ = std::make_unique<X11Desktop>(display_->name());
+    desktop_ = std::make_unique<X11Desktop>(loop_, display_->name());
     ASSERT_TRUE(desktop_->connected());
     window_ = std::make_unique<X11TestWindow>(
         *display_, X11TestWindow::Options{.title = "tracked", .x = 50, .y = 60, .width = 400, .height = 300});
@@ -65,9 +65,9 @@ class TrackedWindowFinderOnX11 : public ::testing::Test {
   }
 
   std::unique_ptr<XvfbDisplay> display_;
+  RunLoop loop_;
   std::unique_ptr<X11Desktop> desktop_;
   std::unique_ptr<X11TestWindow> window_;
-  RunLoop loop_;
   std::vector<std::optional<TrackedWindowState>> delivered_;
 };
 

@@ -1,5 +1,5 @@
 // Builds the capture host's services on one platform, in dependency order.
-#include "Vistrel/CaptureHostServices.h"
+#include "Sablekit/capture/CaptureHostServices.h"
 
 namespace Sablekit {
 
@@ -26,7 +26,8 @@ CaptureHostServices::CaptureHostServices(Platform& platform)
                            platform.workspace(),
                            platform.processIdentity(),
                            platform.permissions(),
-                           platform.clock()),
+                           platform.clock(),
+                           platform.capabilities()),
       observerCoordinator_(platform.accessibilityObservers(),
                            platform.accessibility(),
                            platform.permissions(),

@@ -1,6 +1,6 @@
-// The capture host's service graph, built once at start-up in a fixed order
-// and kept for the life of the process. The capture service holds the only
-// references the request loop uses.
+// The capture host's service graph on one platform, built in a fixed order
+// and kept for the life of the host. The request loop uses only the two
+// capture services; tests drive the whole graph on any platform.
 #pragma once
 
 #include "Sablekit/accessibility/AccessibilityObserverCoordinator.h"
