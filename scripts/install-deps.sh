@@ -14,6 +14,7 @@ packages=(
   libxcb-composite0-dev libxcb-xfixes0-dev libxkbcommon-x11-dev
   xvfb xauth xdotool x11-utils openbox
   xterm x11-apps wmctrl xfonts-base python3-gi gir1.2-gtk-3.0 dbus-daemon
+  libglib2.0-dev libatspi2.0-dev at-spi2-core libglib2.0-bin
   clang-14 libclang-rt-14-dev
 )
 

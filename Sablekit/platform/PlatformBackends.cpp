@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <array>
 
-#include "Sablekit/platform/simulated/SimulatedDesktop.h"
 #include "Sablekit/platform/linux/UnavailableAccessibility.h"
+#include "Sablekit/platform/simulated/SimulatedDesktop.h"
 #if SABLEKIT_WITH_X11
 #include "Sablekit/platform/x11/X11Desktop.h"
+#endif
+#if SABLEKIT_WITH_ATSPI
+#include "Sablekit/platform/atspi/AtspiAccessibility.h"
 #endif
 
 namespace Sablekit {
@@ -50,8 +53,30 @@ constexpr auto defaultPosition = std::find_if(desktops.begin(), desktops.end(), 
 });
 static_assert(defaultPosition != desktops.end(), "the default platform must be compiled in");
 
+#if SABLEKIT_WITH_ATSPI
+std::string sessionBusAddress(const PlatformContext& context) {
+  return context.environment("DBUS_SESSION_BUS_ADDRESS").value_or("");
+}
+
+bool atspiReachable(const PlatformContext& context) {
+  return AtspiAccessibility::reachable(sessionBusAddress(context));
+}
+
+std::unique_ptr<AccessibilityBackend> createAtspi(const PlatformContext& context) {
+  return std::make_unique<AtspiAccessibility>(
+      AtspiAccessibility::Options{.sessionBusAddress = sessionBusAddress(context)});
+}
+#endif
+
 // Accessibility clients, in the order they are tried.
+#if SABLEKIT_WITH_ATSPI
+constexpr std::array accessibilityClients{
+    AccessibilityClientBackend{"atspi", "AT-SPI 2 on the accessibility bus of $DBUS_SESSION_BUS_ADDRESS",
+                               atspiReachable, createAtspi},
+};
+#else
 constexpr std::array<AccessibilityClientBackend, 0> accessibilityClients{};
+#endif
 
 }  // namespace
 
