@@ -67,16 +67,4 @@ AccessibilityWakeResult AccessibilityWakeService::wakeIfNeeded(const std::option
   return {.kind = wakeKind, .attempted = true, .succeeded = succeeded, .cached = false};
 }
 
-const StringSet& AccessibilityWakeService::electronBundleIDs() {
-  return ApplicationCapabilityRegistry::electronWakeBundleIDs();
-}
-
-const StringSet& AccessibilityWakeService::geckoBundleIDs() {
-  return ApplicationCapabilityRegistry::geckoWakeBundleIDs();
-}
-
-const StringSet& AccessibilityWakeService::appleWebKitBundleIDs() {
-  return ApplicationCapabilityRegistry::appleWebKitWakeBundleIDs();
-}
-
 }  // namespace Sablekit

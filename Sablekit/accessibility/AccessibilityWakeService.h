@@ -43,11 +43,6 @@ class AccessibilityWakeService {
   // The attribute set for a kind; absent for none.
   static std::optional<std::string_view> wakeAttribute(AccessibilityWakeKind kind);
 
-  // The registry's wake sets.
-  static const StringSet& electronBundleIDs();
-  static const StringSet& geckoBundleIDs();
-  static const StringSet& appleWebKitBundleIDs();
-
  private:
   struct WakeCacheEntry {
     std::string bundleID;      // normalised

@@ -62,7 +62,7 @@ CapturePrivacyPolicy::CapturePrivacyPolicy(const std::vector<std::string>& expli
       excludeProtectedApplications_(excludeProtectedApplications),
       enabledExclusionGroups_(std::move(enabledExclusionGroups)) {
   for (const std::string& bundleID : explicitExcludedBundleIDs) {
-    explicitExcludedBundleIDs_.insert(normalize(bundleID));
+    explicitExcludedBundleIDs_.insert(normalizeBundleID(bundleID));
   }
   for (const std::string& domain : explicitExcludedDomains) {
     if (auto normalizedDomain = normalizeDomain(domain)) {
@@ -97,35 +97,16 @@ std::optional<std::string_view> CapturePrivacyPolicy::exclusionReason(std::optio
     }
     return "unknownBundle";
   }
-  const std::string n = normalize(*bundleID);
-  // The capture host never captures itself, whatever the groups say.
-  if (selfBundleIDs().contains(n)) {
-    return "self";
+  const std::string n = normalizeBundleID(*bundleID);
+  const Registry::ExclusionGroupEntry* group = Registry::exclusionGroup(n);
+  if (group && group->underEveryPolicy) {
+    return group->reason;
   }
   if (explicitExcludedBundleIDs_.contains(n)) {
     return "explicit";
   }
-  if (!excludeProtectedApplications_) {
-    return std::nullopt;
-  }
-  const auto enabled = [this](ApplicationExclusionGroup group) { return enabledExclusionGroups_.contains(group); };
-  if (enabled(ApplicationExclusionGroup::passwordManagers) && passwordManagerBundleIDs().contains(n)) {
-    return "passwordManager";
-  }
-  if (enabled(ApplicationExclusionGroup::loginScreen) && n == Registry::loginWindowBundleID) {
-    return "loginScreen";
-  }
-  if (enabled(ApplicationExclusionGroup::messagingNotifications) && messagingAndNotificationBundleIDs().contains(n)) {
-    return "messagingNotification";
-  }
-  if (enabled(ApplicationExclusionGroup::controlCenter) && n == Registry::controlCenterBundleID) {
-    return "controlCenter";
-  }
-  if (enabled(ApplicationExclusionGroup::spotlight) && n == Registry::spotlightBundleID) {
-    return "spotlight";
-  }
-  if (enabled(ApplicationExclusionGroup::siri) && n == Registry::siriBundleID) {
-    return "siri";
+  if (excludeProtectedApplications_ && group && enabledExclusionGroups_.contains(group->group)) {
+    return group->reason;
   }
   return std::nullopt;
 }
@@ -150,18 +131,6 @@ bool CapturePrivacyPolicy::isDomainExcluded(std::optional<std::string_view> doma
     }
   }
   return false;
-}
-
-bool CapturePrivacyPolicy::requiresBrowserContext(std::optional<std::string_view> bundleID) const {
-  if (!bundleID) {
-    return false;
-  }
-  const std::string n = normalize(*bundleID);
-  return browserBundleIDs().contains(n) || n.starts_with(Registry::mozillaBundleIDPrefix);
-}
-
-std::string CapturePrivacyPolicy::normalize(std::string_view bundleID) {
-  return normalizeBundleID(bundleID);
 }
 
 std::optional<std::string> CapturePrivacyPolicy::normalizeDomain(std::string_view domain) {
@@ -248,22 +217,6 @@ std::optional<std::string> CapturePrivacyPolicy::domain(std::optional<std::strin
     return std::nullopt;
   }
   return registrableDomain(*host);
-}
-
-const StringSet& CapturePrivacyPolicy::selfBundleIDs() {
-  return Registry::selfBundleIDs();
-}
-
-const StringSet& CapturePrivacyPolicy::passwordManagerBundleIDs() {
-  return Registry::passwordManagerBundleIDs();
-}
-
-const StringSet& CapturePrivacyPolicy::messagingAndNotificationBundleIDs() {
-  return Registry::messagingAndNotificationBundleIDs();
-}
-
-const StringSet& CapturePrivacyPolicy::browserBundleIDs() {
-  return Registry::browserBundleIDs();
 }
 
 }  // namespace Sablekit

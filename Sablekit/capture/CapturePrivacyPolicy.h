@@ -36,18 +36,16 @@ class CapturePrivacyPolicy {
   const std::set<ApplicationExclusionGroup>& enabledExclusionGroups() const { return enabledExclusionGroups_; }
 
   // Why windows of this application must not be captured, or absent when they
-  // may be: "unknownBundle", "self", "explicit", "passwordManager",
-  // "loginScreen", "messagingNotification", "controlCenter", "spotlight" or
-  // "siri", the first that applies in that order.
+  // may be, the first that applies of: "unknownBundle" (no identifier, unless
+  // unknown ones are recorded); the reason of a group excluded under every
+  // policy ("self"); "explicit"; the reason of an enabled exclusion group the
+  // application belongs to ("passwordManager", "loginScreen", ...), while
+  // protected applications are excluded. The groups and their reasons are the
+  // registry's. Identifiers are trimmed and lowercased first; blank stays "".
   std::optional<std::string_view> exclusionReason(std::optional<std::string_view> bundleID) const;
 
   // True for an explicitly excluded domain and every name below it.
   bool isDomainExcluded(std::optional<std::string_view> domain) const;
-
-  bool requiresBrowserContext(std::optional<std::string_view> bundleID) const;
-
-  // Trimmed and lowercased; unlike the registry's reading, blank stays "".
-  static std::string normalize(std::string_view bundleID);
 
   // Trims white space and full stops, lowercases; absent when nothing is left
   // or the text contains "/" or a space.
@@ -61,12 +59,6 @@ class CapturePrivacyPolicy {
   // The registrable domain of an http(s) page address; absent for anything
   // else, and for addresses that carry user information.
   static std::optional<std::string> domain(std::optional<std::string_view> webURL);
-
-  // The registry's sets themselves.
-  static const StringSet& selfBundleIDs();
-  static const StringSet& passwordManagerBundleIDs();
-  static const StringSet& messagingAndNotificationBundleIDs();
-  static const StringSet& browserBundleIDs();
 
  private:
   StringSet explicitExcludedBundleIDs_;

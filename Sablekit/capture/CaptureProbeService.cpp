@@ -156,12 +156,18 @@ CaptureProbeService::FocusedContext CaptureProbeService::readContext(const Windo
   };
   // A focused browser is read even for an inactive capture, which may refuse
   // on what it finds; Finder only for an active one.
-  if (BrowserContextService::isRecognizedBrowser(focused.bundleID)) {
-    readBrowserContext(focused, request, context);
-  } else if (!request.inactive &&
-             normalizeBundleID(focused.bundleID.value_or("")) == ApplicationCapabilityRegistry::finderBundleID) {
-    context.finderContext = finderContextService_.read(request.allowFinderAutomation);
-    context.contextURL = context.finderContext->folderURL;
+  switch (ApplicationCapabilityRegistry::profile(focused.bundleID).contextEnricher) {
+    case ApplicationContextEnricher::browser:
+      readBrowserContext(focused, request, context);
+      break;
+    case ApplicationContextEnricher::finder:
+      if (!request.inactive) {
+        context.finderContext = finderContextService_.read(request.allowFinderAutomation);
+        context.contextURL = context.finderContext->folderURL;
+      }
+      break;
+    case ApplicationContextEnricher::none:
+      break;
   }
   return context;
 }
@@ -234,7 +240,7 @@ CaptureFilter CaptureProbeService::filterFor(const ShareableContent& content,
   const bool applicationListed =
       std::any_of(content.applications.begin(), content.applications.end(),
                   [&](const ShareableApplication& application) { return application.processID == focused.ownerPID; });
-  if (fullScreen && applicationListed && BrowserContextService::isRecognizedBrowser(focused.bundleID)) {
+  if (fullScreen && applicationListed && ApplicationCapabilityRegistry::isRecognizedBrowser(focused.bundleID)) {
     return CaptureFilter{.kind = CaptureFilter::Kind::displayIncludingApplication,
                          .display = *look.display,
                          .excludedWindowIDs = {},

@@ -1,7 +1,7 @@
 // The window exclusion rule of a capture.
 #include "Sablekit/capture/WindowExclusionRule.h"
 
-#include "Sablekit/context/browser/BrowserContextService.h"
+#include "Sablekit/context/ApplicationCapabilityRegistry.h"
 
 namespace Sablekit {
 
@@ -13,7 +13,7 @@ bool WindowExclusionRule::excludes(const WindowRecord& window, const WindowRecor
   if (isListedParentWindow(window) || request_.policy.exclusionReason(window.bundleID)) {
     return true;
   }
-  if (window.windowID == focused.windowID || !BrowserContextService::isRecognizedBrowser(window.bundleID)) {
+  if (window.windowID == focused.windowID || !ApplicationCapabilityRegistry::isRecognizedBrowser(window.bundleID)) {
     return false;
   }
   return request_.excludePrivateBrowsing || !request_.policy.explicitExcludedDomains().empty();

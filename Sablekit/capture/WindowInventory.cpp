@@ -8,13 +8,14 @@
 #include <string_view>
 
 #include "Sablekit/common/BundleIDNormalization.h"
+#include "Sablekit/context/ApplicationCapabilityRegistry.h"
 
 namespace Sablekit {
 
 namespace {
 
-constexpr std::string_view dockBundleID = "com.apple.dock";
-constexpr std::string_view finderBundleID = "com.apple.finder";
+using Registry = ApplicationCapabilityRegistry;
+
 constexpr std::string_view fullScreenBackdropTitle = "Fullscreen Backdrop";
 
 // A number that does not fit the record's type cannot name a window or a
@@ -160,7 +161,7 @@ std::optional<WindowRecord> WindowInventory::selectFocusedWindow(const std::vect
   }
 
   const auto desktop = std::find_if(windows.begin(), windows.end(), [](const WindowRecord& window) {
-    return window.layer < 0 && isBundle(window, finderBundleID);
+    return window.layer < 0 && isBundle(window, Registry::finderBundleID);
   });
   if (desktop != windows.end()) {
     return *desktop;
@@ -173,7 +174,7 @@ bool WindowInventory::isOnDisplay(const WindowRecord& window, const ShareableDis
 }
 
 bool WindowInventory::isFullScreenBackdrop(const WindowRecord& window, const ShareableDisplay& display) {
-  return isBundle(window, dockBundleID) && window.title == fullScreenBackdropTitle &&
+  return isBundle(window, Registry::dockBundleID) && window.title == fullScreenBackdropTitle &&
          window.bounds.intersects(display.frame);
 }
 

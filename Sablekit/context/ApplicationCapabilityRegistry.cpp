@@ -2,14 +2,17 @@
 
 #include <array>
 #include <string>
+#include <unordered_map>
 
 #include "Sablekit/common/BundleIDNormalization.h"
 
 namespace Sablekit {
 namespace {
 
-template <std::size_t N>
-StringSet makeSet(const std::array<std::string_view, N>& identifiers) {
+using Group = ApplicationExclusionGroup;
+using GroupEntry = ApplicationCapabilityRegistry::ExclusionGroupEntry;
+
+StringSet makeSet(std::span<const std::string_view> identifiers) {
   StringSet set;
   for (const std::string_view identifier : identifiers) {
     set.emplace(identifier);
@@ -121,6 +124,21 @@ constexpr std::array<std::string_view, 13> messagingAndNotifications{
     "com.apple.usernotificationcenter",
 };
 
+constexpr std::array<std::string_view, 1> loginScreen{"com.apple.loginwindow"};
+constexpr std::array<std::string_view, 1> controlCenter{"com.apple.controlcenter"};
+constexpr std::array<std::string_view, 1> spotlight{"com.apple.spotlight"};
+constexpr std::array<std::string_view, 1> siri{"com.apple.siri"};
+
+constexpr std::array<GroupEntry, 7> exclusionGroupTable{{
+    {Group::selfApp, "self", true, selfApplication},
+    {Group::passwordManagers, "passwordManager", false, passwordManagers},
+    {Group::loginScreen, "loginScreen", false, loginScreen},
+    {Group::messagingNotifications, "messagingNotification", false, messagingAndNotifications},
+    {Group::controlCenter, "controlCenter", false, controlCenter},
+    {Group::spotlight, "spotlight", false, spotlight},
+    {Group::siri, "siri", false, siri},
+}};
+
 // The registry's own reading of an identifier: blank means no identifier.
 std::optional<std::string> normalized(std::optional<std::string_view> bundleID) {
   if (!bundleID) {
@@ -202,6 +220,25 @@ const StringSet& ApplicationCapabilityRegistry::messagingAndNotificationBundleID
   return set;
 }
 
+std::span<const GroupEntry> ApplicationCapabilityRegistry::exclusionGroups() {
+  return exclusionGroupTable;
+}
+
+const GroupEntry* ApplicationCapabilityRegistry::exclusionGroup(std::string_view normalizedBundleID) {
+  // One lookup instead of one per group.
+  static const auto groupOf = [] {
+    std::unordered_map<std::string, const GroupEntry*, TransparentStringHash, std::equal_to<>> map;
+    for (const GroupEntry& entry : exclusionGroupTable) {
+      for (const std::string_view identifier : entry.bundleIDs) {
+        map.emplace(identifier, &entry);
+      }
+    }
+    return map;
+  }();
+  const auto found = groupOf.find(normalizedBundleID);
+  return found == groupOf.end() ? nullptr : found->second;
+}
+
 bool ApplicationCapabilityRegistry::isRecognizedBrowser(std::optional<std::string_view> bundleID) {
   const auto n = normalized(bundleID);
   return n && isRecognizedNormalizedBrowser(*n);
@@ -237,26 +274,8 @@ ApplicationProcessingProfile ApplicationCapabilityRegistry::profile(std::optiona
     result.accessibilityWake = AccessibilityWakeKind::appleWebKit;
   }
 
-  if (selfBundleIDs().contains(n)) {
-    result.exclusionGroups.insert(ApplicationExclusionGroup::selfApp);
-  }
-  if (passwordManagerBundleIDs().contains(n)) {
-    result.exclusionGroups.insert(ApplicationExclusionGroup::passwordManagers);
-  }
-  if (messagingAndNotificationBundleIDs().contains(n)) {
-    result.exclusionGroups.insert(ApplicationExclusionGroup::messagingNotifications);
-  }
-  if (n == loginWindowBundleID) {
-    result.exclusionGroups.insert(ApplicationExclusionGroup::loginScreen);
-  }
-  if (n == controlCenterBundleID) {
-    result.exclusionGroups.insert(ApplicationExclusionGroup::controlCenter);
-  }
-  if (n == spotlightBundleID) {
-    result.exclusionGroups.insert(ApplicationExclusionGroup::spotlight);
-  }
-  if (n == siriBundleID) {
-    result.exclusionGroups.insert(ApplicationExclusionGroup::siri);
+  if (const GroupEntry* entry = exclusionGroup(n)) {
+    result.exclusionGroups.insert(entry->group);
   }
   return result;
 }

@@ -1,63 +1,28 @@
+// The wire form of a capture failure, made from its row of the table.
 #include "Sablekit/protocol/CaptureHostError.h"
 
 namespace Sablekit {
 
 CaptureHostError::CaptureHostError(Code code, std::string text, std::int64_t count)
-    : code_(code), text_(std::move(text)), count_(count), what_(payload().message) {}
+    : code_(code), text_(std::move(text)), count_(count), what_(message()) {}
+
+std::string CaptureHostError::message() const {
+  const std::string_view format = row(code_).message;
+  const std::size_t slot = format.find("{}");
+  if (slot == std::string_view::npos) {
+    return std::string(format);
+  }
+  // Substituted once, so braces in the carried text stay as they are.
+  const std::string carried = code_ == Code::unmatchedExclusion ? std::to_string(count_) : text_;
+  std::string result;
+  result.reserve(format.size() + carried.size());
+  result.append(format.substr(0, slot)).append(carried).append(format.substr(slot + 2));
+  return result;
+}
 
 HostErrorPayload CaptureHostError::payload() const {
-  std::string message;
-  bool retryable = true;
-  switch (code_) {
-    case Code::invalidRequest:
-      message = text_;
-      retryable = false;
-      break;
-    case Code::focusedApplicationExcluded:
-      message = "The focused application is protected by policy: " + text_;
-      retryable = false;
-      break;
-    case Code::focusedWindowExcluded:
-      message = "The focused window is excluded from capture: " + text_;
-      retryable = false;
-      break;
-    case Code::browserContextUnavailable:
-      message = "Browser privacy context is unreadable for: " + text_;
-      break;
-    case Code::privateBrowserWindow:
-      message = "The focused browser window is private: " + text_;
-      retryable = false;
-      break;
-    case Code::excludedDomain:
-      message = "The focused browser domain is excluded: " + text_;
-      retryable = false;
-      break;
-    case Code::unmatchedExclusion:
-      message = std::to_string(count_) + " excluded window identifiers were absent from ScreenCaptureKit";
-      break;
-    case Code::captureFailed:
-      message = text_;
-      break;
-    case Code::permissionDenied:
-      message = "Screen Recording permission is not available";
-      break;
-    case Code::noShareableDisplay:
-      message = "ScreenCaptureKit returned no usable display";
-      break;
-    case Code::noEligibleWindow:
-      message = "No eligible application window was found";
-      break;
-    case Code::captureContextChanged:
-      message = "The display, focused window, or exclusion set changed during capture";
-      break;
-    case Code::noAllowedContent:
-      message = "Privacy filtering left no allowed capture content";
-      break;
-    case Code::imageEncodingFailed:
-      message = "The captured image could not be encoded";
-      break;
-  }
-  return HostErrorPayload{std::string(rawValue(code_)), std::move(message), retryable};
+  const Case& entry = row(code_);
+  return HostErrorPayload{std::string(entry.name), what_, entry.retryable};
 }
 
 }  // namespace Sablekit

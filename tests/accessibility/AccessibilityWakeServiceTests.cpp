@@ -140,7 +140,7 @@ TEST_F(AccessibilityWakeServiceTest, KindFollowsTheRegistry) {
   EXPECT_EQ(AccessibilityWakeService::kind(std::nullopt), AccessibilityWakeKind::none);
   EXPECT_EQ(AccessibilityWakeService::kind(" Org.Mozilla.Firefox "), AccessibilityWakeKind::gecko);
   EXPECT_EQ(AccessibilityWakeService::kind("com.apple.mail"), AccessibilityWakeKind::appleWebKit);
-  EXPECT_TRUE(AccessibilityWakeService::electronBundleIDs().contains("com.tinyspeck.slackmacgap"));
+  EXPECT_EQ(AccessibilityWakeService::kind("com.tinyspeck.slackmacgap"), AccessibilityWakeKind::electron);
 }
 
 }  // namespace

@@ -106,40 +106,22 @@ TEST(CapturePrivacyPolicy, EachGroupExcludesItsMembersOnlyWhenEnabled) {
   }
 }
 
+TEST(CapturePrivacyPolicy, EveryMemberOfEveryGroupGetsItsGroupsReasonUnderTheStrictestPolicy) {
+  const auto strictest = CapturePrivacyPolicy::forRequest({});
+  for (const auto& group : ApplicationCapabilityRegistry::exclusionGroups()) {
+    for (const std::string_view member : group.bundleIDs) {
+      SCOPED_TRACE(member);
+      EXPECT_EQ(strictest.exclusionReason(member), group.reason);
+      EXPECT_EQ(strictest.exclusionReason(" " + std::string(member) + "\n"), group.reason);
+    }
+  }
+}
+
 TEST(CapturePrivacyPolicy, SelfGroupHasNoEffect) {
   for (const std::string_view bundleID : {"orvane.vistrel", "com.example.editor", "com.apple.siri"}) {
     SCOPED_TRACE(bundleID);
     EXPECT_EQ(groupsOnly({Group::selfApp}).exclusionReason(bundleID), groupsOnly({}).exclusionReason(bundleID));
   }
-}
-
-TEST(CapturePrivacyPolicy, RequiresBrowserContextForBrowsersOnly) {
-  const auto policy = CapturePrivacyPolicy::forRequest({});
-  const struct {
-    Text bundleID;
-    bool expected;
-  } cases[] = {
-      {std::nullopt, false},
-      {"", false},
-      {"com.google.chrome", true},
-      {" COM.KAGI.ORION ", true},
-      {"org.mozilla.thunderbird", true},
-      {"org.mozillafirefox", false},
-      {"com.google.chrome.helper", false},
-      {"com.apple.finder", false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(describe(c.bundleID));
-    EXPECT_EQ(policy.requiresBrowserContext(c.bundleID), c.expected);
-  }
-}
-
-TEST(CapturePrivacyPolicy, IdentifierSetsAreTheRegistrySetsThemselves) {
-  using Registry = ApplicationCapabilityRegistry;
-  EXPECT_EQ(&CapturePrivacyPolicy::selfBundleIDs(), &Registry::selfBundleIDs());
-  EXPECT_EQ(&CapturePrivacyPolicy::passwordManagerBundleIDs(), &Registry::passwordManagerBundleIDs());
-  EXPECT_EQ(&CapturePrivacyPolicy::messagingAndNotificationBundleIDs(), &Registry::messagingAndNotificationBundleIDs());
-  EXPECT_EQ(&CapturePrivacyPolicy::browserBundleIDs(), &Registry::browserBundleIDs());
 }
 
 // --- The policy of a request ------------------------------------------------
@@ -191,35 +173,16 @@ TEST(CapturePrivacyPolicy, EmptyGroupListExcludesNoGroupMember) {
   CaptureProbeParameters parameters;
   parameters.enabledExclusionGroups = std::vector<std::string>{};
   const auto policy = CapturePrivacyPolicy::forRequest(parameters);
-  for (const StringSet* set : {&CapturePrivacyPolicy::passwordManagerBundleIDs(),
-                               &CapturePrivacyPolicy::messagingAndNotificationBundleIDs()}) {
-    for (const std::string& member : *set) {
+  for (const auto& group : ApplicationCapabilityRegistry::exclusionGroups()) {
+    for (const std::string_view member : group.bundleIDs) {
       SCOPED_TRACE(member);
-      EXPECT_EQ(policy.exclusionReason(member), std::nullopt);
+      EXPECT_EQ(policy.exclusionReason(member), group.underEveryPolicy ? std::optional(group.reason) : std::nullopt);
     }
   }
-  EXPECT_EQ(policy.exclusionReason("com.apple.loginwindow"), std::nullopt);
   EXPECT_EQ(policy.exclusionReason("orvane.vistrel"), "self");
 }
 
 // --- Names --------------------------------------------------------------------
-
-TEST(CapturePrivacyPolicy, NormalizeKeepsBlankAsEmpty) {
-  const struct {
-    std::string_view input;
-    std::string_view expected;
-  } cases[] = {
-      {" Com.Example.App\r\n", "com.example.app"},
-      {"\u00A0ORVANE.Vistrel\u2028", "orvane.vistrel"},
-      {" \t\n", ""},
-      {"", ""},
-      {"com.example my app", "com.example my app"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.input);
-    EXPECT_EQ(CapturePrivacyPolicy::normalize(c.input), c.expected);
-  }
-}
 
 struct DomainCase {
   std::string_view input;

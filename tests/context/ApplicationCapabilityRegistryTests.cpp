@@ -1,10 +1,15 @@
+// The application capability registry: the properties of its lists, the one
+// table of exclusion groups, and the profiles its rules give.
+#include <algorithm>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "Sablekit/common/BundleIDNormalization.h"
 #include "Sablekit/context/ApplicationCapabilityRegistry.h"
 
 namespace Sablekit {
@@ -16,112 +21,110 @@ using Group = ApplicationExclusionGroup;
 using Support = BrowserPrivacySupport;
 using Wake = AccessibilityWakeKind;
 
-struct SetCase {
+struct NamedSet {
   const char* name;
-  const StringSet& actual;
-  std::vector<std::string_view> expected;
+  const StringSet& members;
+  std::size_t size;
 };
 
-TEST(ApplicationCapabilityRegistry, NamedSetsHoldExactlyTheListedIdentifiers) {
-  const SetCase cases[] = {
-      {"primaryBrowserBundleIDs",
-       Registry::primaryBrowserBundleIDs(),
-       {"com.apple.safari", "com.google.chrome", "com.microsoft.edgemac", "company.thebrowser.browser",
-        "company.thebrowser.dia", "com.brave.browser", "com.vivaldi.vivaldi", "com.operasoftware.opera",
-        "org.mozilla.firefox", "org.mozilla.firefoxdeveloperedition", "org.mozilla.nightly"}},
-      {"secondaryChromiumBundleIDs",
-       Registry::secondaryChromiumBundleIDs(),
-       {"com.google.chrome.canary", "com.google.chrome.beta", "com.google.chrome.dev", "org.chromium.chromium",
-        "com.vivaldi.vivaldi", "com.operasoftware.opera"}},
-      {"bestEffortBrowserBundleIDs",
-       Registry::bestEffortBrowserBundleIDs(),
-       {"com.duckduckgo.macos.browser", "io.github.zen_browser.zen", "org.torproject.torbrowser",
-        "io.gitlab.librewolf-community", "org.librewolf-community", "net.waterfox.waterfox", "org.mozilla.floorp",
-        "net.palemoon.palemoon", "org.seamonkey.seamonkey", "com.kagi.orion", "com.maxthon.mac",
-        "app.zen-browser.zen"}},
-      {"deterministicChromiumBundleIDs",
-       Registry::deterministicChromiumBundleIDs(),
-       {"com.google.chrome", "com.google.chrome.canary", "com.google.chrome.beta", "com.google.chrome.dev",
-        "com.microsoft.edgemac", "com.brave.browser", "com.vivaldi.vivaldi", "com.operasoftware.opera",
-        "org.chromium.chromium"}},
-      {"electronWakeBundleIDs",
-       Registry::electronWakeBundleIDs(),
-       {"com.tinyspeck.slackmacgap",
-        "org.whispersystems.signal-desktop",
-        "com.hnc.discord",
-        "com.discordapp.discord",
-        "com.microsoft.vscode",
-        "com.microsoft.vscodeinsiders",
-        "com.microsoft.teams2",
-        "com.spotify.client",
-        "notion.id",
-        "com.figma.desktop",
-        "com.openai.chat",
-        "com.openai.codex",
-        "com.anthropic.claudefordesktop",
-        "whatsapp",
-        "ru.keepcoder.telegram",
-        "desktop.whatsapp",
-        "com.github.githubclient",
-        "com.linear",
-        "com.linear.lineardesktop",
-        "com.postman.postmancanary",
-        "com.postmanlabs.mac",
-        "io.cursor.cursor",
-        "com.exafunction.windsurf",
-        "io.kap.app",
-        "com.thomasricouard.icecubesapp",
-        "company.thebrowser.dia"}},
-      {"geckoWakeBundleIDs",
-       Registry::geckoWakeBundleIDs(),
-       {"org.mozilla.firefox", "org.mozilla.firefoxdeveloperedition", "org.mozilla.nightly", "org.mozilla.firefox.beta",
-        "org.torproject.torbrowser", "org.librewolf-community", "io.gitlab.librewolf-community",
-        "net.waterfox.waterfox", "app.zen-browser.zen"}},
-      {"appleWebKitWakeBundleIDs", Registry::appleWebKitWakeBundleIDs(), {"com.apple.maps",
-                                                                          "com.apple.news",
-                                                                          "com.apple.mobilesms",
-                                                                          "com.apple.facetime",
-                                                                          "com.apple.home",
-                                                                          "com.apple.voicememos",
-                                                                          "com.apple.ibooksx",
-                                                                          "com.apple.ibooksx.ibookscontentsync",
-                                                                          "com.apple.findmy",
-                                                                          "com.apple.podcasts",
-                                                                          "com.apple.stocks",
-                                                                          "com.apple.weather",
-                                                                          "com.apple.shortcuts",
-                                                                          "com.apple.reminders",
-                                                                          "com.apple.iwork.pages",
-                                                                          "com.apple.iwork.numbers",
-                                                                          "com.apple.iwork.keynote",
-                                                                          "com.apple.music",
-                                                                          "com.apple.tv",
-                                                                          "com.apple.mail",
-                                                                          "com.apple.notes",
-                                                                          "com.apple.ical",
-                                                                          "com.apple.appstore"}},
-      {"selfBundleIDs", Registry::selfBundleIDs(), {"orvane.vistrel"}},
-      {"passwordManagerBundleIDs",
-       Registry::passwordManagerBundleIDs(),
-       {"com.1password.1password", "com.agilebits.onepassword7", "com.bitwarden.desktop", "org.keepassxc.keepassxc",
-        "com.apple.passwords", "com.apple.keychainaccess", "in.sinew.enpass-desktop"}},
-      {"messagingAndNotificationBundleIDs",
-       Registry::messagingAndNotificationBundleIDs(),
-       {"com.tinyspeck.slackmacgap", "com.hnc.discord", "net.whatsapp.whatsapp", "org.whispersystems.signal-desktop",
-        "ru.keepcoder.telegram", "org.telegram.desktop", "com.apple.mobilesms", "com.microsoft.teams2",
-        "com.tencent.xinwechat", "com.facebook.archon", "com.skype.skype", "com.apple.notificationcenterui",
-        "com.apple.usernotificationcenter"}},
+// Every named set with its documented size.
+const std::vector<NamedSet>& namedSets() {
+  static const std::vector<NamedSet> sets{
+      {"primaryBrowserBundleIDs", Registry::primaryBrowserBundleIDs(), 11},
+      {"secondaryChromiumBundleIDs", Registry::secondaryChromiumBundleIDs(), 6},
+      {"bestEffortBrowserBundleIDs", Registry::bestEffortBrowserBundleIDs(), 12},
+      {"deterministicChromiumBundleIDs", Registry::deterministicChromiumBundleIDs(), 9},
+      {"browserBundleIDs", Registry::browserBundleIDs(), 27},
+      {"electronWakeBundleIDs", Registry::electronWakeBundleIDs(), 26},
+      {"geckoWakeBundleIDs", Registry::geckoWakeBundleIDs(), 9},
+      {"appleWebKitWakeBundleIDs", Registry::appleWebKitWakeBundleIDs(), 23},
+      {"selfBundleIDs", Registry::selfBundleIDs(), 1},
+      {"passwordManagerBundleIDs", Registry::passwordManagerBundleIDs(), 7},
+      {"messagingAndNotificationBundleIDs", Registry::messagingAndNotificationBundleIDs(), 13},
   };
-  const std::size_t expectedCounts[] = {11, 6, 12, 9, 26, 9, 23, 1, 7, 13};
-  static_assert(std::size(expectedCounts) == std::size(cases));
+  return sets;
+}
 
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    const SetCase& c = cases[i];
-    SCOPED_TRACE(c.name);
-    ASSERT_EQ(c.expected.size(), expectedCounts[i]) << "the expected list itself";
-    EXPECT_EQ(c.actual.size(), expectedCounts[i]);
-    for (const std::string_view identifier : c.expected) {
-      EXPECT_TRUE(c.actual.contains(identifier)) << identifier;
+const Registry::ExclusionGroupEntry& entryOf(Group group) {
+  const auto groups = Registry::exclusionGroups();
+  return *std::find_if(groups.begin(), groups.end(), [&](const auto& entry) { return entry.group == group; });
+}
+
+StringSet membersOf(const Registry::ExclusionGroupEntry& entry) {
+  StringSet members;
+  for (const std::string_view identifier : entry.bundleIDs) {
+    members.emplace(identifier);
+  }
+  return members;
+}
+
+TEST(ApplicationCapabilityRegistry, EveryListHoldsNormalisedIdentifiersAndHasItsDocumentedSize) {
+  for (const NamedSet& set : namedSets()) {
+    SCOPED_TRACE(set.name);
+    EXPECT_EQ(set.members.size(), set.size);
+    for (const std::string& identifier : set.members) {
+      EXPECT_FALSE(identifier.empty());
+      EXPECT_EQ(normalizeBundleID(identifier), identifier);
+    }
+  }
+  for (const auto& entry : Registry::exclusionGroups()) {
+    SCOPED_TRACE(std::string(rawValue(entry.group)));
+    EXPECT_FALSE(entry.bundleIDs.empty());
+    for (const std::string_view identifier : entry.bundleIDs) {
+      EXPECT_EQ(normalizeBundleID(identifier), identifier);
+    }
+  }
+}
+
+TEST(ApplicationCapabilityRegistry, ExclusionGroupsAreOneTableOfDisjointGroups) {
+  const auto groups = Registry::exclusionGroups();
+  // Each group has exactly one row, so the policy has one reason for it.
+  for (const Group group : allCases<Group>()) {
+    SCOPED_TRACE(std::string(rawValue(group)));
+    EXPECT_EQ(std::count_if(groups.begin(), groups.end(), [&](const auto& entry) { return entry.group == group; }), 1);
+  }
+  // Disjoint, so an identifier's reason does not depend on the order of the rows.
+  std::set<std::string_view> seen;
+  for (const auto& entry : groups) {
+    for (const std::string_view identifier : entry.bundleIDs) {
+      SCOPED_TRACE(identifier);
+      EXPECT_TRUE(seen.insert(identifier).second) << "in two groups";
+      EXPECT_EQ(Registry::exclusionGroup(identifier), &entry);
+    }
+  }
+  EXPECT_EQ(Registry::exclusionGroup("com.apple.siri.helper"), nullptr);
+  EXPECT_EQ(Registry::exclusionGroup(" com.apple.siri"), nullptr) << "normalised identifiers only";
+  // Only the host itself is excluded whatever the request says.
+  for (const auto& entry : groups) {
+    EXPECT_EQ(entry.underEveryPolicy, entry.group == Group::selfApp) << rawValue(entry.group);
+  }
+  // The named group sets are the table's members, not a second list.
+  EXPECT_EQ(Registry::selfBundleIDs(), membersOf(entryOf(Group::selfApp)));
+  EXPECT_EQ(Registry::passwordManagerBundleIDs(), membersOf(entryOf(Group::passwordManagers)));
+  EXPECT_EQ(Registry::messagingAndNotificationBundleIDs(), membersOf(entryOf(Group::messagingNotifications)));
+}
+
+TEST(ApplicationCapabilityRegistry, EveryListedIdentifierHasOneProfileMadeOfItsLists) {
+  const std::set<Field> browserFields{Field::pageURL, Field::normalizedDomain, Field::browserPrivacyVerdict,
+                                      Field::browserReadabilityVerdict};
+  for (const std::string& identifier : Registry::browserBundleIDs()) {
+    SCOPED_TRACE(identifier);
+    const auto profile = Registry::profile(identifier);
+    EXPECT_EQ(profile.normalizedBundleID, identifier);
+    EXPECT_EQ(profile.contextEnricher, ApplicationContextEnricher::browser);
+    EXPECT_EQ(profile.additionalFields, browserFields);
+    EXPECT_EQ(profile.browserPrivacySupport, Registry::bestEffortBrowserBundleIDs().contains(identifier)
+                                                 ? Support::bestEffortFailClosed
+                                                 : Support::verifiedAdapter);
+    EXPECT_TRUE(profile.exclusionGroups.empty());
+  }
+  for (const auto& entry : Registry::exclusionGroups()) {
+    for (const std::string_view identifier : entry.bundleIDs) {
+      SCOPED_TRACE(identifier);
+      const auto profile = Registry::profile(identifier);
+      EXPECT_EQ(profile.exclusionGroups, std::set<Group>{entry.group});
+      EXPECT_EQ(profile.contextEnricher, ApplicationContextEnricher::none);
+      EXPECT_TRUE(profile.usesOnlyCommonCaptureFields());
     }
   }
 }
@@ -166,46 +169,21 @@ struct ProfileCase {
   ApplicationProcessingProfile expected;
 };
 
-TEST(ApplicationCapabilityRegistry, BrowserProfiles) {
+TEST(ApplicationCapabilityRegistry, BrowserProfilesFollowTheRules) {
   const ProfileCase cases[] = {
-      {"com.apple.safari", browserProfile("com.apple.safari", Support::verifiedAdapter, Wake::none)},
       {"com.google.chrome", browserProfile("com.google.chrome", Support::verifiedAdapter, Wake::none)},
-      {"com.microsoft.edgemac", browserProfile("com.microsoft.edgemac", Support::verifiedAdapter, Wake::none)},
-      {"company.thebrowser.browser",
-       browserProfile("company.thebrowser.browser", Support::verifiedAdapter, Wake::none)},
+      // A browser that also needs the Electron wake.
       {"company.thebrowser.dia", browserProfile("company.thebrowser.dia", Support::verifiedAdapter, Wake::electron)},
-      {"com.brave.browser", browserProfile("com.brave.browser", Support::verifiedAdapter, Wake::none)},
-      {"com.vivaldi.vivaldi", browserProfile("com.vivaldi.vivaldi", Support::verifiedAdapter, Wake::none)},
-      {"com.operasoftware.opera", browserProfile("com.operasoftware.opera", Support::verifiedAdapter, Wake::none)},
       {"org.mozilla.firefox", browserProfile("org.mozilla.firefox", Support::verifiedAdapter, Wake::gecko)},
-      {"org.mozilla.firefoxdeveloperedition",
-       browserProfile("org.mozilla.firefoxdeveloperedition", Support::verifiedAdapter, Wake::gecko)},
-      {"org.mozilla.nightly", browserProfile("org.mozilla.nightly", Support::verifiedAdapter, Wake::gecko)},
-      {"com.google.chrome.canary", browserProfile("com.google.chrome.canary", Support::verifiedAdapter, Wake::none)},
-      {"com.google.chrome.beta", browserProfile("com.google.chrome.beta", Support::verifiedAdapter, Wake::none)},
-      {"com.google.chrome.dev", browserProfile("com.google.chrome.dev", Support::verifiedAdapter, Wake::none)},
-      {"org.chromium.chromium", browserProfile("org.chromium.chromium", Support::verifiedAdapter, Wake::none)},
       // Browsers by the "org.mozilla." prefix alone.
       {"org.mozilla.firefox.beta", browserProfile("org.mozilla.firefox.beta", Support::verifiedAdapter, Wake::gecko)},
       {"org.mozilla.thunderbird", browserProfile("org.mozilla.thunderbird", Support::verifiedAdapter, Wake::none)},
-      {"com.duckduckgo.macos.browser",
-       browserProfile("com.duckduckgo.macos.browser", Support::bestEffortFailClosed, Wake::none)},
-      {"io.github.zen_browser.zen",
-       browserProfile("io.github.zen_browser.zen", Support::bestEffortFailClosed, Wake::none)},
+      // Best effort, with and without a wake.
       {"org.torproject.torbrowser",
        browserProfile("org.torproject.torbrowser", Support::bestEffortFailClosed, Wake::gecko)},
-      {"io.gitlab.librewolf-community",
-       browserProfile("io.gitlab.librewolf-community", Support::bestEffortFailClosed, Wake::gecko)},
-      {"org.librewolf-community",
-       browserProfile("org.librewolf-community", Support::bestEffortFailClosed, Wake::gecko)},
-      {"net.waterfox.waterfox", browserProfile("net.waterfox.waterfox", Support::bestEffortFailClosed, Wake::gecko)},
+      {"com.kagi.orion", browserProfile("com.kagi.orion", Support::bestEffortFailClosed, Wake::none)},
       // Prefix-recognised and best effort: best effort wins.
       {"org.mozilla.floorp", browserProfile("org.mozilla.floorp", Support::bestEffortFailClosed, Wake::none)},
-      {"net.palemoon.palemoon", browserProfile("net.palemoon.palemoon", Support::bestEffortFailClosed, Wake::none)},
-      {"org.seamonkey.seamonkey", browserProfile("org.seamonkey.seamonkey", Support::bestEffortFailClosed, Wake::none)},
-      {"com.kagi.orion", browserProfile("com.kagi.orion", Support::bestEffortFailClosed, Wake::none)},
-      {"com.maxthon.mac", browserProfile("com.maxthon.mac", Support::bestEffortFailClosed, Wake::none)},
-      {"app.zen-browser.zen", browserProfile("app.zen-browser.zen", Support::bestEffortFailClosed, Wake::gecko)},
       // Normalised before matching.
       {" Com.Apple.Safari\n", browserProfile("com.apple.safari", Support::verifiedAdapter, Wake::none)},
       {"\u00A0ORG.MOZILLA.FLOORP\u2028",

@@ -276,22 +276,12 @@ class Builder {
                                           G::spotlight,
                                           G::siri};
     const G group = pick(random_, groups);
-    switch (group) {
-      case G::passwordManagers:
-        return {pick(random_, sorted(Registry::passwordManagerBundleIDs())), group};
-      case G::messagingNotifications:
-        return {pick(random_, sorted(Registry::messagingAndNotificationBundleIDs())), group};
-      case G::loginScreen:
-        return {std::string(Registry::loginWindowBundleID), group};
-      case G::controlCenter:
-        return {std::string(Registry::controlCenterBundleID), group};
-      case G::spotlight:
-        return {std::string(Registry::spotlightBundleID), group};
-      case G::siri:
-      case G::selfApp:
-        break;
-    }
-    return {std::string(Registry::siriBundleID), G::siri};
+    const auto table = Registry::exclusionGroups();
+    const auto entry = std::find_if(table.begin(), table.end(), [&](const auto& row) { return row.group == group; });
+    std::vector<std::string> members(entry->bundleIDs.begin(), entry->bundleIDs.end());
+    std::sort(members.begin(), members.end());
+    // A group of one draws nothing, so the rest of the desktop keeps its seed's values.
+    return {members.size() == 1 ? members.front() : pick(random_, members), group};
   }
 
   std::int32_t browserProcess() { return chance(random_, 0.5) ? firefoxPID : chromePID; }

@@ -19,6 +19,10 @@ TEST(CaptureHostError, PayloadFollowsTheFixedTable) {
        "The focused application is protected by policy: passwordManager", false},
       {CaptureHostError::focusedWindowExcluded("parentWindow"), "focusedWindowExcluded",
        "The focused window is excluded from capture: parentWindow", false},
+      // A carried text is put in once and kept as it is, braces and all.
+      {CaptureHostError::focusedWindowExcluded("Notes {} {draft}"), "focusedWindowExcluded",
+       "The focused window is excluded from capture: Notes {} {draft}", false},
+      {CaptureHostError::captureFailed(""), "captureFailed", "", true},
       {CaptureHostError::browserContextUnavailable("com.google.chrome"), "browserContextUnavailable",
        "Browser privacy context is unreadable for: com.google.chrome", true},
       {CaptureHostError::privateBrowserWindow("com.apple.safari"), "privateBrowserWindow",
@@ -47,6 +51,7 @@ TEST(CaptureHostError, PayloadFollowsTheFixedTable) {
     EXPECT_EQ(payload.message, c.message);
     EXPECT_EQ(payload.retryable, c.retryable);
     EXPECT_EQ(payload.code, rawValue(c.error.code()));
+    EXPECT_EQ(payload.message, c.error.what());
   }
 }
 

@@ -37,10 +37,6 @@ BrowserContextService::BrowserContextService(AccessibilityClient& accessibility,
       addressReader_(accessibility),
       verdicts_(clock, timers, accessibility, scripts, automationCapabilityCache, automationProbeCoordinator) {}
 
-bool BrowserContextService::isRecognizedBrowser(const std::optional<std::string>& bundleID) {
-  return ApplicationCapabilityRegistry::isRecognizedBrowser(bundleID);
-}
-
 BrowserContextResult BrowserContextService::reportUnreadable(const std::string& bundleID,
                                                              std::string_view browserVersion,
                                                              BrowserContextResult result) {
@@ -54,7 +50,7 @@ BrowserContextResult BrowserContextService::read(std::string_view bundleID,
                                                  std::string_view windowTitle,
                                                  bool allowAutomation) {
   const std::string n = normalizeBundleID(bundleID);
-  if (!isRecognizedBrowser(n)) {
+  if (!ApplicationCapabilityRegistry::isRecognizedBrowser(n)) {
     return {.status = BrowserReadStatus::notBrowser,
             .pageURL = std::nullopt,
             .privacy = BrowserPrivacyVerdict::unknown,
@@ -92,7 +88,8 @@ BrowserContextResult BrowserContextService::read(std::string_view bundleID,
   const auto pageURL = raw ? normalizedSafeWebURL(*raw) : std::nullopt;
 
   BrowserReadStatus status = BrowserReadStatus::noPage;
-  if (unsupportedPrivacyBrowserBundleIDs().contains(n)) {
+  // Whatever was read, a best-effort browser's private state cannot be trusted.
+  if (ApplicationCapabilityRegistry::bestEffortBrowserBundleIDs().contains(n)) {
     status = BrowserReadStatus::unsupported;
   } else if (pageURL) {
     status = BrowserReadStatus::pageURL;
@@ -143,22 +140,6 @@ void BrowserContextService::resetAutomationState(const std::optional<std::string
   automationProbeCoordinator_.invalidate(bundleID);
   automationCapabilityCache_.invalidate(bundleID);
   verdicts_.cache().removeAuthoritative();
-}
-
-const StringSet& BrowserContextService::primaryBrowserBundleIDs() {
-  return ApplicationCapabilityRegistry::primaryBrowserBundleIDs();
-}
-
-const StringSet& BrowserContextService::secondaryChromiumBundleIDs() {
-  return ApplicationCapabilityRegistry::secondaryChromiumBundleIDs();
-}
-
-const StringSet& BrowserContextService::bestEffortBrowserBundleIDs() {
-  return ApplicationCapabilityRegistry::bestEffortBrowserBundleIDs();
-}
-
-const StringSet& BrowserContextService::unsupportedPrivacyBrowserBundleIDs() {
-  return ApplicationCapabilityRegistry::bestEffortBrowserBundleIDs();
 }
 
 }  // namespace Sablekit

@@ -48,9 +48,6 @@ class BrowserContextService {
                             std::string_view windowTitle,
                             bool allowAutomation);
 
-  // The registry's browser rule.
-  static bool isRecognizedBrowser(const std::optional<std::string>& bundleID);
-
   // An http or https address without user information and with a host, its
   // scheme and host lowercased and everything else as written; absent otherwise.
   static std::optional<std::string> normalizedSafeWebURL(std::string_view text);
@@ -64,12 +61,6 @@ class BrowserContextService {
 
   // What the monitor said about the latest read of a recognised browser.
   const std::optional<BrowserReadHealthSignal>& lastReadHealthSignal() const { return lastReadHealthSignal_; }
-
-  // The registry's sets.
-  static const StringSet& primaryBrowserBundleIDs();
-  static const StringSet& secondaryChromiumBundleIDs();
-  static const StringSet& bestEffortBrowserBundleIDs();
-  static const StringSet& unsupportedPrivacyBrowserBundleIDs();
 
   // The window verdicts and their cache, for inspection.
   BrowserPrivateWindowVerdict& privateWindowVerdict() { return verdicts_; }
