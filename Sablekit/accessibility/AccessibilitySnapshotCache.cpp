@@ -50,7 +50,8 @@ AccessibilitySnapshotResult AccessibilitySnapshotCache::cachedForm(const CachedA
 
 AccessibilitySnapshotResult AccessibilitySnapshotCache::snapshot(const std::string& applicationName,
                                                                  const std::string& bundleID,
-                                                                 std::int32_t processID) {
+                                                                 std::int32_t processID,
+                                                                 const AccessibilityWindowScope& windows) {
   const double now = clock_.now();
   const AccessibilitySnapshotSubject subject{
       .applicationName = applicationName,
@@ -64,9 +65,9 @@ AccessibilitySnapshotResult AccessibilitySnapshotCache::snapshot(const std::stri
   }
   const std::string normalizedBundleID = normalizeBundleID(bundleID);
   const auto found = cache_.find(processID);
-  if (found == cache_.end() || found->second.bundleID != normalizedBundleID) {
+  if (found == cache_.end() || found->second.bundleID != normalizedBundleID || found->second.windows != windows) {
     cache_.erase(processID);
-    return rebuild(subject, normalizedBundleID, now, std::nullopt, false);
+    return rebuild(subject, normalizedBundleID, windows, now, std::nullopt, false);
   }
   CachedAccessibilitySnapshot& entry = found->second;
   AccessibilityLiveCacheState& state = entry.liveState;
@@ -113,7 +114,7 @@ AccessibilitySnapshotResult AccessibilitySnapshotCache::snapshot(const std::stri
     }
     state.pendingForcedRebuild.reset();
     const CachedAccessibilitySnapshot previous = entry;
-    return rebuild(subject, normalizedBundleID, now, previous, true);
+    return rebuild(subject, normalizedBundleID, windows, now, previous, true);
   }
 
   if (pending.empty()) {
@@ -148,7 +149,7 @@ AccessibilitySnapshotResult AccessibilitySnapshotCache::snapshot(const std::stri
   if (!patch) {
     // A refused patch walks at once, outside the forced-rebuild cooldown.
     const CachedAccessibilitySnapshot previous = entry;
-    return rebuild(subject, normalizedBundleID, now, previous, true);
+    return rebuild(subject, normalizedBundleID, windows, now, previous, true);
   }
   entry.indexedNodes = std::move(patch->indexedNodes);
   entry.serializedBytes = patch->serializedBytes;
@@ -165,12 +166,13 @@ AccessibilitySnapshotResult AccessibilitySnapshotCache::snapshot(const std::stri
 AccessibilitySnapshotResult AccessibilitySnapshotCache::rebuild(
     const AccessibilitySnapshotSubject& subject,
     const std::string& normalizedBundleID,
+    const AccessibilityWindowScope& windows,
     double now,
     const std::optional<CachedAccessibilitySnapshot>& previous,
     bool forced) {
   const AccessibilityObservationBatch first =
       observerCoordinator_.changes(subject.processID, subject.bundleID, previous ? previous->revision : 0);
-  AccessibilityTreeBuild build = walks_.walk(subject.bundleID, subject.processID);
+  AccessibilityTreeBuild build = walks_.walk(subject.bundleID, subject.processID, windows);
   const AccessibilityObservationBatch second =
       observerCoordinator_.changes(subject.processID, subject.bundleID, first.revision);
   // Changes that arrived during the walk may not be in it: keep them pending.
@@ -189,15 +191,16 @@ AccessibilitySnapshotResult AccessibilitySnapshotCache::rebuild(
   sortByPath(build.nodes);
   AccessibilitySnapshotResult result =
       snapshotResult(subject, build.nodes, AccessibilityExtractionMode::staticWalk, changedDuringWalk || build.partial);
-  cache_[subject.processID] = CachedAccessibilitySnapshot{
-      .bundleID = normalizedBundleID,
-      .revision = revision,
-      .builtAt = now,
-      .result = result,
-      .indexedNodes = std::move(build.nodes),
-      .serializedBytes = build.serializedBytes,
-      .liveState = state,
-  };
+  cache_.insert_or_assign(subject.processID, CachedAccessibilitySnapshot{
+                                                 .bundleID = normalizedBundleID,
+                                                 .windows = windows,
+                                                 .revision = revision,
+                                                 .builtAt = now,
+                                                 .result = result,
+                                                 .indexedNodes = std::move(build.nodes),
+                                                 .serializedBytes = build.serializedBytes,
+                                                 .liveState = state,
+                                             });
   observerCoordinator_.acknowledge(subject.processID, subject.bundleID, revision);
   evictLeastRecentlyBuiltIfNeeded();
   return result;
@@ -240,14 +243,17 @@ std::optional<AccessibilitySnapshotCache::PatchResult> AccessibilitySnapshotCach
       return std::nullopt;
     }
     std::vector<AccessibilityElement> ancestors;
+    bool withinSecure = false;
     for (const IndexedAccessibilityNode& node : kept) {
       const std::string prefix = node.path + ".";
       if (rootPath.compare(0, prefix.size(), prefix) == 0) {
         ancestors.push_back(node.element);
+        withinSecure = withinSecure || node.masked;
       }
     }
-    AccessibilityTreeBuild walked = walks_.walker().buildTree(change.element, rootPath, rootDepth, subject.bundleID,
-                                                              subject.processID, nodeBudget, byteBudget, ancestors);
+    AccessibilityTreeBuild walked =
+        walks_.walker().buildTree(change.element, rootPath, rootDepth, subject.bundleID, subject.processID, nodeBudget,
+                                  byteBudget, ancestors, entry.windows, withinSecure);
     if (walked.nodes.empty()) {
       return std::nullopt;
     }

@@ -38,13 +38,16 @@ class AccessibilitySnapshotCache {
   AccessibilitySnapshotCache(const AccessibilitySnapshotCache&) = delete;
   AccessibilitySnapshotCache& operator=(const AccessibilitySnapshotCache&) = delete;
 
-  // The tree of the process now: the "permissionUnavailable" form without
-  // trust (the entry is dropped), else a full walk ("static"), a patch
-  // ("incremental") or the cached nodes ("cached"). Never fails. The wall
-  // clock is read once; every form carries that time.
+  // The tree of the process now, entering only the windows `windows`
+  // admits: the "permissionUnavailable" form without trust (the entry is
+  // dropped), else a full walk ("static"), a patch ("incremental") or the
+  // cached nodes ("cached"). Nodes cached for other windows are never
+  // answered: a different scope walks afresh. Never fails. The wall clock is
+  // read once; every form carries that time.
   AccessibilitySnapshotResult snapshot(const std::string& applicationName,
                                        const std::string& bundleID,
-                                       std::int32_t processID);
+                                       std::int32_t processID,
+                                       const AccessibilityWindowScope& windows);
 
   const AccessibilityLiveCacheProfile& liveProfile() const { return liveProfile_; }
   // The entry of a process, for inspection; null when none is cached.
@@ -60,6 +63,7 @@ class AccessibilitySnapshotCache {
 
   AccessibilitySnapshotResult rebuild(const AccessibilitySnapshotSubject& subject,
                                       const std::string& normalizedBundleID,
+                                      const AccessibilityWindowScope& windows,
                                       double now,
                                       const std::optional<CachedAccessibilitySnapshot>& previous,
                                       bool forced);

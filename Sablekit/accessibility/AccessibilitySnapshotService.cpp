@@ -20,15 +20,19 @@ AccessibilitySnapshotService::AccessibilitySnapshotService(AccessibilityClient& 
       // std::max keeps its first argument when the second is NaN.
       walker_(accessibility, clock, std::max<std::int64_t>(maximumDepth, 1), std::max(0.05, maximumWalkDuration)) {}
 
-AccessibilityTreeBuild AccessibilitySnapshotService::walk(std::string_view bundleID, std::int32_t processID) {
+AccessibilityTreeBuild AccessibilitySnapshotService::walk(std::string_view bundleID,
+                                                          std::int32_t processID,
+                                                          const AccessibilityWindowScope& windows) {
   const AccessibilityElement application = accessibility_.applicationElement(processID);
   accessibility_.setMessagingTimeout(application, applicationMessagingTimeout);
-  return walker_.buildTree(application, "0", 0, bundleID, processID, maximumNodes_, maximumSerializedBytes_, {});
+  return walker_.buildTree(application, "0", 0, bundleID, processID, maximumNodes_, maximumSerializedBytes_, {},
+                           windows, false);
 }
 
 AccessibilitySnapshotResult AccessibilitySnapshotService::snapshot(const std::string& applicationName,
                                                                    const std::string& bundleID,
-                                                                   std::int32_t processID) {
+                                                                   std::int32_t processID,
+                                                                   const AccessibilityWindowScope& windows) {
   const AccessibilitySnapshotSubject subject{
       .applicationName = applicationName,
       .bundleID = bundleID,
@@ -38,7 +42,7 @@ AccessibilitySnapshotResult AccessibilitySnapshotService::snapshot(const std::st
   if (!permissions_.accessibilityTrusted()) {
     return permissionUnavailableSnapshot(subject);
   }
-  AccessibilityTreeBuild build = walk(bundleID, processID);
+  AccessibilityTreeBuild build = walk(bundleID, processID, windows);
   return snapshotResult(subject, std::move(build.nodes), AccessibilityExtractionMode::staticWalk, build.partial);
 }
 

@@ -43,18 +43,23 @@ class AccessibilitySnapshotService {
   AccessibilitySnapshotService(const AccessibilitySnapshotService&) = delete;
   AccessibilitySnapshotService& operator=(const AccessibilitySnapshotService&) = delete;
 
-  // The tree of the process now. Without accessibility trust: the
-  // "permissionUnavailable" form, with nothing read. Otherwise a full walk
-  // ("static"), partial when the walk was. Never fails. `bundleID` and
-  // `applicationName` are reported and hashed exactly as given.
+  // The tree of the process now, entering only the windows `windows` admits.
+  // Without accessibility trust: the "permissionUnavailable" form, with
+  // nothing read. Otherwise a full walk ("static"), partial when the walk
+  // was. Never fails. `bundleID` and `applicationName` are reported and
+  // hashed exactly as given.
   AccessibilitySnapshotResult snapshot(const std::string& applicationName,
                                        const std::string& bundleID,
-                                       std::int32_t processID);
+                                       std::int32_t processID,
+                                       const AccessibilityWindowScope& windows);
 
   // A full walk of the process's tree from its application element, whose
   // messaging timeout is first set to applicationMessagingTimeout, with the
-  // whole node and byte budgets and no ancestors. Does not check trust.
-  AccessibilityTreeBuild walk(std::string_view bundleID, std::int32_t processID);
+  // whole node and byte budgets and no ancestors, entering only the windows
+  // `windows` admits. Does not check trust.
+  AccessibilityTreeBuild walk(std::string_view bundleID,
+                              std::int32_t processID,
+                              const AccessibilityWindowScope& windows);
 
   // The walker with this service's depth and time limits, for re-walking one
   // subtree with given budgets and ancestors.

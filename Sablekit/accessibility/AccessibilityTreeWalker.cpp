@@ -16,6 +16,7 @@ struct PendingAccessibilityNode {
   AccessibilityElement element;
   std::string path;
   std::int64_t depth = 0;
+  bool withinSecure = false;  // an ancestor is secure
 };
 
 // Neither the platform's null object nor an error value.
@@ -88,9 +89,11 @@ AccessibilityTreeBuild AccessibilityTreeWalker::buildTree(const AccessibilityEle
                                                           std::int32_t processID,
                                                           std::int64_t maximumNodes,
                                                           std::int64_t maximumBytes,
-                                                          std::span<const AccessibilityElement> ancestorElements) {
+                                                          std::span<const AccessibilityElement> ancestorElements,
+                                                          const AccessibilityWindowScope& windows,
+                                                          bool withinSecure) {
   std::vector<PendingAccessibilityNode> stack;
-  stack.push_back({root, rootPath, rootDepth});
+  stack.push_back({root, rootPath, rootDepth, withinSecure});
   // A set keyed by the platform's identity hash gives the same answer as
   // comparing with every visited element, without the quadratic cost.
   std::unordered_set<AccessibilityElement, AccessibilityElementHash> visited(ancestorElements.begin(),
@@ -115,8 +118,11 @@ AccessibilityTreeBuild AccessibilityTreeWalker::buildTree(const AccessibilityEle
     }
 
     AccessibilityRawAttributes raw = readAttributes(entry.element);
-    const bool secure = isSecure(raw);
-    auto attributes = serializeAttributes(std::move(raw), secure);
+    if (!windows.admits(raw)) {
+      continue;  // a window the capture did not show: neither it nor anything in it
+    }
+    const bool masked = entry.withinSecure || isSecure(raw);
+    auto attributes = serializeAttributes(std::move(raw), masked);
     const std::int64_t size = serializedByteCount(attributes);
     if (build.serializedBytes + size > maximumBytes) {
       build.partial = true;
@@ -136,7 +142,8 @@ AccessibilityTreeBuild AccessibilityTreeWalker::buildTree(const AccessibilityEle
     std::vector<AccessibilityElement> elementChildren = children(entry.element);
     if (entry.depth < maximumDepth_) {
       for (std::size_t index = elementChildren.size(); index-- > 0;) {
-        stack.push_back({std::move(elementChildren[index]), entry.path + "." + std::to_string(index), entry.depth + 1});
+        stack.push_back(
+            {std::move(elementChildren[index]), entry.path + "." + std::to_string(index), entry.depth + 1, masked});
       }
     } else if (!elementChildren.empty()) {
       build.partial = true;
@@ -147,6 +154,7 @@ AccessibilityTreeBuild AccessibilityTreeWalker::buildTree(const AccessibilityEle
         .path = std::move(entry.path),
         .depth = entry.depth,
         .result = {.hash = std::move(hash), .attributes = std::move(attributes)},
+        .masked = masked,
     });
   }
 

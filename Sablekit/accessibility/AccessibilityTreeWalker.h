@@ -11,6 +11,7 @@
 
 #include "Sablekit/accessibility/AccessibilityRawAttributes.h"
 #include "Sablekit/accessibility/AccessibilityTreeBuild.h"
+#include "Sablekit/accessibility/AccessibilityWindowScope.h"
 #include "Sablekit/platform/AccessibilityClient.h"
 #include "Sablekit/platform/AccessibilityElement.h"
 #include "Sablekit/platform/Clock.h"
@@ -38,6 +39,13 @@ class AccessibilityTreeWalker {
   // (partial when there are any). `bundleID` (as the caller has it) and
   // `processID` go into the node hashes. Platform failures only leave
   // attributes or children out. The nodes come back linked, in path order.
+  //
+  // What the parent must not see is never walked into the result:
+  // - a window element that `windows` does not admit is left out with its
+  //   whole subtree (the snapshot carries no window the capture did not show);
+  //   this is by rule, not a limit, so it does not make the build partial;
+  // - below a secure element, every element's values are masked as the secure
+  //   element's own are (`withinSecure`: the root has a secure ancestor).
   AccessibilityTreeBuild buildTree(const AccessibilityElement& root,
                                    const std::string& rootPath,
                                    std::int64_t rootDepth,
@@ -45,7 +53,9 @@ class AccessibilityTreeWalker {
                                    std::int32_t processID,
                                    std::int64_t maximumNodes,
                                    std::int64_t maximumBytes,
-                                   std::span<const AccessibilityElement> ancestorElements);
+                                   std::span<const AccessibilityElement> ancestorElements,
+                                   const AccessibilityWindowScope& windows,
+                                   bool withinSecure);
 
   // The element's attributes of the three batches: each batch in one call,
   // pairing slots with names; a batch whose call fails or answers the wrong

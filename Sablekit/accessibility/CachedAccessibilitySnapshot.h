@@ -7,15 +7,17 @@
 #include <vector>
 
 #include "Sablekit/accessibility/AccessibilityLiveCacheState.h"
+#include "Sablekit/accessibility/AccessibilityWindowScope.h"
 #include "Sablekit/accessibility/IndexedAccessibilityNode.h"
 #include "Sablekit/protocol/AccessibilitySnapshotResult.h"
 
 namespace Sablekit {
 
 struct CachedAccessibilitySnapshot {
-  std::string bundleID;        // normalised: trimmed and lowercased
-  std::uint64_t revision = 0;  // observation revision up to which changes are reflected
-  double builtAt = 0;          // wall seconds of the last walk or patch
+  std::string bundleID;              // normalised: trimmed and lowercased
+  AccessibilityWindowScope windows;  // the windows the nodes were walked for
+  std::uint64_t revision = 0;        // observation revision up to which changes are reflected
+  double builtAt = 0;                // wall seconds of the last walk or patch
   AccessibilitySnapshotResult result;
   std::vector<IndexedAccessibilityNode> indexedNodes;  // in path order
   std::int64_t serializedBytes = 0;

@@ -17,6 +17,9 @@ struct IndexedAccessibilityNode {
   std::string path;
   std::int64_t depth = 0;  // full stops in the path, for a walk from the application element
   AccessibilityNodeResult result;
+  // The element or one of its ancestors is secure, so its values are masked;
+  // a re-walk of a subtree below it masks them too.
+  bool masked = false;
 };
 
 }  // namespace Sablekit

@@ -23,8 +23,8 @@ CaptureFrameResult CaptureFrameService::captureFrame(const std::optional<Capture
   AccessibilitySnapshotResult accessibility =
       outcome.inactive || outcome.suppressAccessibilitySnapshot
           ? CapturePlaceholders::snapshot(outcome)
-          : snapshotService_.snapshot(outcome.focusedApplicationName, outcome.focusedBundleID,
-                                      outcome.focusedProcessID);
+          : snapshotService_.snapshot(outcome.focusedApplicationName, outcome.focusedBundleID, outcome.focusedProcessID,
+                                      AccessibilityWindowScope(outcome.focusedApplicationWindows));
 
   auto encoded = encoder_.encodeHEIC(outcome.image, encodingQuality);
   if (std::holds_alternative<ImageEncodingError>(encoded)) {

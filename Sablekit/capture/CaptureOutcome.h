@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Sablekit/accessibility/AccessibilityWindowScope.h"
 #include "Sablekit/platform/Geometry.h"
 #include "Sablekit/platform/PixelImage.h"
 #include "Sablekit/protocol/AccessibilityWakeResult.h"
@@ -33,8 +34,7 @@ struct CaptureOutcome {
   std::optional<Point> pointer;
   double mainDisplayHeight = 0;
   bool inactive = false;
-  // The parent listed window titles and owns the focused window, or another
-  // window of the focused application was cut out: no snapshot is walked.
+  // The parent listed window titles and owns the focused window: no snapshot is walked.
   bool suppressAccessibilitySnapshot = false;
   std::int64_t visibleWindowCount = 0;
   std::int64_t excludedWindowCount = 0;
@@ -44,6 +44,9 @@ struct CaptureOutcome {
   std::optional<FinderContextResult> finderContext;
   AccessibilityWakeResult accessibilityWake;
   std::vector<VisibleWindowResult> windows;
+  // The windows of the focused application the image shows: the only ones a
+  // snapshot of the application may walk.
+  std::vector<ShownWindow> focusedApplicationWindows;
 };
 
 }  // namespace Sablekit

@@ -181,6 +181,10 @@ void CaptureProbeService::readBrowserContext(const WindowRecord& focused,
   if (request.excludePrivateBrowsing && read.privacy == BrowserPrivacyVerdict::privateWindow) {
     throw CaptureHostError::privateBrowserWindow(bundleID);
   }
+  // A window that may be private is treated as one would be.
+  if (request.excludePrivateBrowsing && read.privacy == BrowserPrivacyVerdict::unknown) {
+    throw CaptureHostError::browserContextUnavailable(bundleID);
+  }
   if (!request.policy.explicitExcludedDomains().empty() &&
       (read.status == BrowserReadStatus::unreadable || read.status == BrowserReadStatus::unsupported)) {
     throw CaptureHostError::browserContextUnavailable(bundleID);
@@ -288,17 +292,14 @@ CaptureOutcome CaptureProbeService::outcome(PixelImage image,
                                             FocusedContext context,
                                             const WindowExclusionRule& rule) {
   const WindowRecord& focused = *look.focused;
-  // A snapshot walks the focused application's every window, so when the
-  // capture cut out another window of that application (a private window or
-  // a listed site behind the focused browser window) the snapshot would hand
-  // over what the image left out.
-  const bool focusedApplicationCutOut = std::any_of(look.windows.begin(), look.windows.end(), [&](const auto& window) {
-    return window.ownerPID == focused.ownerPID && window.windowID != focused.windowID && rule.excludes(window, focused);
-  });
   std::vector<VisibleWindowResult> visible;
+  std::vector<ShownWindow> focusedApplicationWindows;
   for (const WindowRecord& window : look.displayWindows) {
     if (!cutOuts.excluded.contains(window.windowID)) {
       visible.push_back(visibleWindow(window, focused.windowID));
+      if (window.ownerPID == focused.ownerPID) {
+        focusedApplicationWindows.push_back({.title = window.title, .bounds = window.bounds});
+      }
     }
   }
   return CaptureOutcome{
@@ -315,7 +316,7 @@ CaptureOutcome CaptureProbeService::outcome(PixelImage image,
       .pointer = workspace_.pointerLocation(),
       .mainDisplayHeight = inventory_.mainDisplayHeight(),
       .inactive = rule.request().inactive,
-      .suppressAccessibilitySnapshot = rule.protectsParentOf(focused) || focusedApplicationCutOut,
+      .suppressAccessibilitySnapshot = rule.protectsParentOf(focused),
       .visibleWindowCount = static_cast<std::int64_t>(look.displayWindows.size()),
       .excludedWindowCount = static_cast<std::int64_t>(cutOuts.excluded.size()),
       .contextURL = std::move(context.contextURL),
@@ -324,6 +325,7 @@ CaptureOutcome CaptureProbeService::outcome(PixelImage image,
       .finderContext = std::move(context.finderContext),
       .accessibilityWake = context.wake,
       .windows = std::move(visible),
+      .focusedApplicationWindows = std::move(focusedApplicationWindows),
   };
 }
 

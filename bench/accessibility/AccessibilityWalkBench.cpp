@@ -89,7 +89,7 @@ void FullWalk(benchmark::State& state) {
   BenchTree& tree = BenchTree::shared();
   std::size_t nodes = 0;
   for (auto _ : state) {
-    const auto build = tree.service.walk(bundleID, pid);
+    const auto build = tree.service.walk(bundleID, pid, AccessibilityWindowScope::unrestricted());
     nodes = build.nodes.size();
     benchmark::DoNotOptimize(build.serializedBytes);
   }
@@ -100,7 +100,7 @@ void FullWalk(benchmark::State& state) {
 void FullSnapshot(benchmark::State& state) {
   BenchTree& tree = BenchTree::shared();
   for (auto _ : state) {
-    const auto result = tree.service.snapshot("Bench", bundleID, pid);
+    const auto result = tree.service.snapshot("Bench", bundleID, pid, AccessibilityWindowScope::unrestricted());
     benchmark::DoNotOptimize(result.searchableText.size());
   }
 }
@@ -135,7 +135,7 @@ void PlatformCallsOnly(benchmark::State& state) {
 // the whole list and assemble the record.
 void SubtreePatch(benchmark::State& state) {
   BenchTree& tree = BenchTree::shared();
-  const AccessibilityTreeBuild full = tree.service.walk(bundleID, pid);
+  const AccessibilityTreeBuild full = tree.service.walk(bundleID, pid, AccessibilityWindowScope::unrestricted());
   const auto root =
       std::find_if(full.nodes.begin(), full.nodes.end(), [](const auto& node) { return node.path == "0.42"; });
   const std::string prefix = root->path + ".";
@@ -159,7 +159,8 @@ void SubtreePatch(benchmark::State& state) {
     const std::int64_t keptBytes = full.serializedBytes - subtreeBytes;
     auto build = tree.service.walker().buildTree(root->element, root->path, root->depth, bundleID, pid,
                                                  tree.service.maximumNodes() - static_cast<std::int64_t>(kept.size()),
-                                                 tree.service.maximumSerializedBytes() - keptBytes, ancestors);
+                                                 tree.service.maximumSerializedBytes() - keptBytes, ancestors,
+                                                 AccessibilityWindowScope::unrestricted(), false);
     walked = build.nodes.size();
     std::move(build.nodes.begin(), build.nodes.end(), std::back_inserter(kept));
     const auto nodes = normalizeRelationships(std::move(kept));

@@ -52,7 +52,7 @@ class SnapshotCacheTest : public ::testing::Test {
   }
 
   AccessibilitySnapshotResult request(std::int32_t processID = 1, const std::string& bundleID = "com.example.app") {
-    return cache->snapshot("Example", bundleID, processID);
+    return cache->snapshot("Example", bundleID, processID, AccessibilityWindowScope::unrestricted());
   }
 
   // The first walk, with the observation registered and caught up, as after
@@ -186,6 +186,40 @@ TEST_F(SnapshotCacheTest, InteractionIsDeferredFiveTimesThenPatchedOnceQuiet) {
 
   // Patched changes were acknowledged: the next request is cached.
   EXPECT_EQ(request().extractionMode, cached);
+}
+
+TEST_F(SnapshotCacheTest, NodesCachedForOtherWindowsAreNeverAnswered) {
+  accessibility.setValue("window", "AXTitle", std::string("Draft"))
+      .setValue("window", "AXPosition", AccessibilityPoint{0, 0})
+      .setValue("window", "AXSize", AccessibilitySize{800, 600});
+  const AccessibilityWindowScope draftShown({{.title = "Draft", .bounds = {0, 0, 800, 600}}});
+  const auto snapshot = [&](const AccessibilityWindowScope& windows) {
+    return cache->snapshot("Example", "com.example.app", 1, windows);
+  };
+  EXPECT_EQ(snapshot(draftShown).nodes.size(), 4u);
+  accessibility.drainObserverLoops();
+  EXPECT_EQ(snapshot(draftShown).extractionMode, cached);
+
+  // The window is no longer shown (minimised, say): walked afresh, without it.
+  const AccessibilitySnapshotResult hidden = snapshot(AccessibilityWindowScope());
+  EXPECT_EQ(hidden.extractionMode, staticWalk);
+  EXPECT_EQ(hidden.nodes.size(), 1u);
+  EXPECT_EQ(hidden.searchableText.find("hello"), std::string::npos);
+  EXPECT_EQ(snapshot(draftShown).extractionMode, staticWalk);
+}
+
+TEST_F(SnapshotCacheTest, APatchBelowASecureElementStaysMasked) {
+  accessibility.setValue("window", "AXIdentifier", std::string("password-sheet"));
+  observedWalk();
+  EXPECT_EQ(attribute(request(), "AXTextField", "AXValue"), "");
+  clock.advance(0.3);
+  accessibility.setValue("field", "AXValue", std::string("s3cret"));
+  post("field", "AXValueChanged");
+  clock.advance(0.4);
+  const AccessibilitySnapshotResult patched = request();
+  EXPECT_EQ(patched.extractionMode, incremental);
+  EXPECT_EQ(attribute(patched, "AXTextField", "AXValue"), "");
+  EXPECT_EQ(patched.searchableText.find("s3cret"), std::string::npos);
 }
 
 TEST_F(SnapshotCacheTest, InteractionIsPatchedOnceTheUserPauses) {

@@ -42,7 +42,7 @@ class AccessibilitySnapshotServiceTest : public ::testing::Test {
 };
 
 TEST_F(AccessibilitySnapshotServiceTest, AFullWalkGivesTheStaticFormWithRootHashAndSearchableText) {
-  const auto result = service.snapshot("Mail", " Com.Apple.Mail ", pid);
+  const auto result = service.snapshot("Mail", " Com.Apple.Mail ", pid, AccessibilityWindowScope::unrestricted());
   EXPECT_EQ(result.status, AccessibilitySnapshotStatus::success);
   EXPECT_EQ(result.extractionMode, AccessibilityExtractionMode::staticWalk);
   EXPECT_FALSE(result.partial);
@@ -58,15 +58,17 @@ TEST_F(AccessibilitySnapshotServiceTest, AFullWalkGivesTheStaticFormWithRootHash
 }
 
 TEST_F(AccessibilitySnapshotServiceTest, TheBundleIdentifierGoesIntoHashesExactlyAsPassed) {
-  const auto first = service.snapshot("Mail", "com.apple.mail", pid);
-  EXPECT_EQ(service.snapshot("Mail", "com.apple.mail", pid).rootHash, first.rootHash);
-  EXPECT_NE(service.snapshot("Mail", "com.apple.Mail", pid).rootHash, first.rootHash);
+  const auto first = service.snapshot("Mail", "com.apple.mail", pid, AccessibilityWindowScope::unrestricted());
+  EXPECT_EQ(service.snapshot("Mail", "com.apple.mail", pid, AccessibilityWindowScope::unrestricted()).rootHash,
+            first.rootHash);
+  EXPECT_NE(service.snapshot("Mail", "com.apple.Mail", pid, AccessibilityWindowScope::unrestricted()).rootHash,
+            first.rootHash);
 }
 
 TEST_F(AccessibilitySnapshotServiceTest, WithoutTrustNothingIsReadAndThePermissionFormIsReturned) {
   permissions.trusted = false;
   const std::uint64_t calls = accessibility.callCount();
-  const auto result = service.snapshot("Mail", "com.apple.mail", pid);
+  const auto result = service.snapshot("Mail", "com.apple.mail", pid, AccessibilityWindowScope::unrestricted());
   EXPECT_EQ(accessibility.callCount(), calls);
   EXPECT_EQ(result.status, AccessibilitySnapshotStatus::permissionUnavailable);
   EXPECT_EQ(result.extractionMode, AccessibilityExtractionMode::none);
@@ -79,7 +81,7 @@ TEST_F(AccessibilitySnapshotServiceTest, WithoutTrustNothingIsReadAndThePermissi
 
 TEST_F(AccessibilitySnapshotServiceTest, AProcessThatAnswersNothingGivesOnlyAnEmptyRoot) {
   // Failed reads only leave attributes and children out; the root is still visited.
-  const auto result = service.snapshot("Ghost", "com.example.ghost", 999);
+  const auto result = service.snapshot("Ghost", "com.example.ghost", 999, AccessibilityWindowScope::unrestricted());
   EXPECT_EQ(result.status, AccessibilitySnapshotStatus::success);
   EXPECT_EQ(result.extractionMode, AccessibilityExtractionMode::staticWalk);
   EXPECT_FALSE(result.partial);
@@ -121,14 +123,14 @@ TEST(AccessibilitySnapshotServiceLimitsTest, LimitsAreClampedAtConstruction) {
 
 TEST_F(AccessibilitySnapshotServiceTest, TheServiceLimitsBoundTheWalk) {
   AccessibilitySnapshotService small(accessibility, permissions, clock, 1, 2, 1024, 1.5);
-  const auto result = small.snapshot("Mail", "com.apple.mail", pid);
+  const auto result = small.snapshot("Mail", "com.apple.mail", pid, AccessibilityWindowScope::unrestricted());
   EXPECT_TRUE(result.partial);
   ASSERT_EQ(result.nodes.size(), 2U);
   EXPECT_EQ(result.nodes[1].attributes.at("AXTitle"), "Inbox");
 }
 
 TEST_F(AccessibilitySnapshotServiceTest, RecordsTravelWithExactlyTheirKeysAndAbsentOptionalsLeftOut) {
-  const auto result = service.snapshot("Mail", "com.apple.mail", pid);
+  const auto result = service.snapshot("Mail", "com.apple.mail", pid, AccessibilityWindowScope::unrestricted());
   const JsonCodec::Value json = result;
   std::vector<std::string> keys;
   for (const auto& [key, value] : json.items()) {
@@ -150,7 +152,8 @@ TEST_F(AccessibilitySnapshotServiceTest, RecordsTravelWithExactlyTheirKeysAndAbs
   EXPECT_TRUE(leaf["childHashes"].empty());
 
   permissions.trusted = false;
-  const JsonCodec::Value refused = service.snapshot("Mail", "com.apple.mail", pid);
+  const JsonCodec::Value refused =
+      service.snapshot("Mail", "com.apple.mail", pid, AccessibilityWindowScope::unrestricted());
   EXPECT_EQ(JsonCodec::serialize(refused),
             "{\"applicationName\":\"Mail\",\"bundleID\":\"com.apple.mail\",\"capturedAtMilliseconds\":1767225600123,"
             "\"extractionMode\":\"none\",\"nodes\":[],\"partial\":true,\"processID\":612,\"searchableText\":\"\","

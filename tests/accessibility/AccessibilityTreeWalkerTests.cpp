@@ -23,7 +23,25 @@ class AccessibilityTreeWalkerTest : public ::testing::Test {
                               double maximumWalkDuration = 1.5) {
     AccessibilityTreeWalker walker(accessibility, clock, maximumDepth, maximumWalkDuration);
     return walker.buildTree(accessibility.applicationElement(pid), "0", 0, "com.example.App", pid, maximumNodes,
-                            maximumBytes, {});
+                            maximumBytes, {}, AccessibilityWindowScope::unrestricted(), false);
+  }
+
+  AccessibilityTreeBuild walkShowing(const AccessibilityWindowScope& windows) {
+    AccessibilityTreeWalker walker(accessibility, clock, 12, 1.5);
+    return walker.buildTree(accessibility.applicationElement(pid), "0", 0, "com.example.App", pid, 5000,
+                            16 * 1024 * 1024, {}, windows, false);
+  }
+
+  // The titles of every node of a build, in path order.
+  static std::vector<std::string> titles(const AccessibilityTreeBuild& build) {
+    std::vector<std::string> result;
+    for (const auto& node : build.nodes) {
+      const auto title = node.result.attributes.find("AXTitle");
+      if (title != node.result.attributes.end()) {
+        result.push_back(title->second);
+      }
+    }
+    return result;
   }
 
   // A chain app -> c1 -> c2 ... -> c<length>; returns the deepest identifier.
@@ -248,7 +266,8 @@ TEST_F(AccessibilityTreeWalkerTest, ASubtreeWalkKeepsItsPathAndDepthAndAvoidsIts
   accessibility.addElement("side", pid).setChildren("c2", {"c3", "side"}).setChildren("side", {"c1"});
   AccessibilityTreeWalker walker(accessibility, clock, 12, 1.5);
   const std::vector<AccessibilityElement> ancestors = {handle("app"), handle("c1")};
-  const auto build = walker.buildTree(handle("c2"), "0.0.0", 2, "com.example.App", pid, 10, 1024, ancestors);
+  const auto build = walker.buildTree(handle("c2"), "0.0.0", 2, "com.example.App", pid, 10, 1024, ancestors,
+                                      AccessibilityWindowScope::unrestricted(), false);
   std::vector<std::string> paths;
   for (const auto& node : build.nodes) {
     paths.push_back(node.path);
@@ -317,7 +336,7 @@ TEST_F(AccessibilityTreeWalkerTest, HashesAreStableAndChangeOnlyForTheChangedNod
   EXPECT_NE(at(moved, "0.0").result.hash, at(before, "0.0").result.hash);
 }
 
-TEST_F(AccessibilityTreeWalkerTest, SecureElementsKeepTheirTitleButNeverTheirValue) {
+TEST_F(AccessibilityTreeWalkerTest, SecureElementsAndEverythingInsideThemKeepTheirTitleButNeverTheirValue) {
   accessibility.addElement("field", pid)
       .setValue("field", "AXRole", std::string("AXTextField"))
       .setValue("field", "AXSubrole", std::string("AXSecureTextField"))
@@ -325,11 +344,84 @@ TEST_F(AccessibilityTreeWalkerTest, SecureElementsKeepTheirTitleButNeverTheirVal
       .setValue("field", "AXValue", std::string("hunter2"))
       .setValue("field", "AXSelectedText", std::string("hunter"))
       .setValue("field", "AXPlaceholderValue", std::string("required"));
-  accessibility.setChildren("app", {"field"});
+  // The field's text as a child element of its own, and a plain field beside it.
+  accessibility.addElement("text", pid)
+      .setValue("text", "AXRole", std::string("AXStaticText"))
+      .setValue("text", "AXTitle", std::string("Typed"))
+      .setValue("text", "AXValue", std::string("hunter2"))
+      .setValue("text", "AXValueDescription", std::string("hunter2"))
+      .addElement("plain", pid)
+      .setValue("plain", "AXRole", std::string("AXTextField"))
+      .setValue("plain", "AXValue", std::string("hello"));
+  accessibility.setChildren("field", {"text"}).setChildren("app", {"field", "plain"});
   const auto build = walk();
-  const auto& attributes = at(build, "0.0").result.attributes;
-  EXPECT_EQ(attributes, (std::map<std::string, std::string>{
-                            {"AXRole", "AXTextField"}, {"AXSubrole", "AXSecureTextField"}, {"AXTitle", "Password"}}));
+  EXPECT_EQ(at(build, "0.0").result.attributes,
+            (std::map<std::string, std::string>{
+                {"AXRole", "AXTextField"}, {"AXSubrole", "AXSecureTextField"}, {"AXTitle", "Password"}}));
+  EXPECT_EQ(at(build, "0.0.0").result.attributes,
+            (std::map<std::string, std::string>{{"AXRole", "AXStaticText"}, {"AXTitle", "Typed"}}));
+  EXPECT_EQ(at(build, "0.1").result.attributes.at("AXValue"), "hello");
+
+  // A re-walk of the text alone, below its secure ancestor, masks it too.
+  AccessibilityTreeWalker walker(accessibility, clock, 12, 1.5);
+  const std::vector<AccessibilityElement> ancestors{accessibility.applicationElement(pid), handle("field")};
+  const auto rewalked = walker.buildTree(handle("text"), "0.0.0", 2, "com.example.App", pid, 10, 1024, ancestors,
+                                         AccessibilityWindowScope::unrestricted(), true);
+  ASSERT_EQ(rewalked.nodes.size(), 1U);
+  EXPECT_FALSE(rewalked.nodes[0].result.attributes.contains("AXValue"));
+  EXPECT_TRUE(rewalked.nodes[0].masked);
+}
+
+TEST_F(AccessibilityTreeWalkerTest, OnlyWindowsTheCaptureShowedAreWalked) {
+  constexpr Rect shownBounds{100, 100, 400, 300};
+  struct Window {
+    const char* id;
+    const char* title;
+    std::optional<Rect> frame;
+    bool minimised;
+    bool walked;
+  };
+  const Window windows[] = {
+      {"shown", "Shown page", shownBounds, false, true},
+      {"client area", "Shown page", Rect{101, 121, 398, 278}, false, true},
+      {"minimised", "Shown page", shownBounds, true, false},
+      {"elsewhere", "Shown page", Rect{600, 100, 400, 300}, false, false},
+      {"larger than shown", "Shown page", Rect{90, 100, 420, 300}, false, false},
+      {"another title", "Clinic booking", shownBounds, false, false},
+      {"no frame", "Shown page", std::nullopt, false, false},
+  };
+  std::vector<std::string> children;
+  for (const Window& window : windows) {
+    const std::string content = std::string(window.id) + " content";
+    accessibility.addElement(window.id, pid)
+        .setValue(window.id, "AXRole", std::string("AXWindow"))
+        .setValue(window.id, "AXTitle", std::string(window.title))
+        .setValue(window.id, "AXMinimized", window.minimised)
+        .addElement(content, pid)
+        .setValue(content, "AXRole", std::string("AXStaticText"))
+        .setValue(content, "AXTitle", content)
+        .setChildren(window.id, {content});
+    if (window.frame) {
+      accessibility.setValue(window.id, "AXPosition", AccessibilityPoint{window.frame->x, window.frame->y})
+          .setValue(window.id, "AXSize", AccessibilitySize{window.frame->width, window.frame->height});
+    }
+    children.emplace_back(window.id);
+  }
+  // Elements that are not windows are walked whatever the scope.
+  accessibility.addElement("menus", pid)
+      .setValue("menus", "AXRole", std::string("AXMenuBar"))
+      .setValue("menus", "AXTitle", std::string("Menus"));
+  children.emplace_back("menus");
+  accessibility.setChildren("app", children);
+
+  const auto build = walkShowing(AccessibilityWindowScope({{.title = "Shown page", .bounds = shownBounds}}));
+  EXPECT_EQ(titles(build),
+            (std::vector<std::string>{"Shown page", "shown content", "Shown page", "client area content", "Menus"}));
+  EXPECT_EQ(at(build, "0.7").result.attributes.at("AXTitle"), "Menus");  // paths keep their positions
+  EXPECT_FALSE(build.partial);                                           // left out by rule, not by a limit
+
+  EXPECT_EQ(walkShowing(AccessibilityWindowScope()).nodes.size(), 2U);  // the application and its menus
+  EXPECT_EQ(walkShowing(AccessibilityWindowScope::unrestricted()).nodes.size(), 1U + 2U * std::size(windows) + 1U);
 }
 
 }  // namespace

@@ -138,12 +138,31 @@ TEST_F(CaptureProbeServiceTest, RefusalsComeInPipelineOrderWithTheirPayloads) {
        std::nullopt},
       {"inactive capture still reads the browser", [](auto& t) { t.browserInFront("Inbox - Incognito"); },
        CaptureProbeParameters{.inactive = true}, Code::privateBrowserWindow, "com.google.chrome"},
+      {"private state that cannot be established",
+       [](auto& t) {
+         t.browserInFront("Inbox");
+         t.desktop.setAccessibilityTrusted(false);
+       },
+       std::nullopt, Code::browserContextUnavailable, "com.google.chrome"},
+      {"private state that cannot be established, inactive",
+       [](auto& t) {
+         t.browserInFront("Inbox");
+         t.desktop.setAccessibilityTrusted(false);
+       },
+       CaptureProbeParameters{.inactive = true}, Code::browserContextUnavailable, "com.google.chrome"},
+      {"private state that cannot be established when private browsing is allowed",
+       [](auto& t) {
+         t.browserInFront("Inbox");
+         t.desktop.setAccessibilityTrusted(false);
+       },
+       CaptureProbeParameters{.excludePrivateBrowsing = false}, std::nullopt},
       {"unreadable page with excluded domains",
        [](auto& t) {
          t.browserInFront("Inbox");
          t.desktop.simulatedAccessibility().setChildren("chrome.window", {});
        },
-       CaptureProbeParameters{.excludedDomains = std::vector<std::string>{"other.example"}},
+       CaptureProbeParameters{.excludedDomains = std::vector<std::string>{"other.example"},
+                              .excludePrivateBrowsing = false},
        Code::browserContextUnavailable, "com.google.chrome"},
       {"excluded registrable domain", [](auto& t) { t.browserInFront("Inbox"); },
        CaptureProbeParameters{.excludedDomains = std::vector<std::string>{"example.com"}}, Code::excludedDomain,

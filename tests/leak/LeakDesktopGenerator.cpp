@@ -417,9 +417,9 @@ class Builder {
             .secret = std::nullopt};
   }
 
-  // Each browser's accessibility tree lists all its windows, the first one
-  // listed on screen focused; each window has its page as a group with an
-  // address (Chromium's reader) and a web area (Gecko's).
+  // Each browser's accessibility tree lists all its windows with their
+  // frames, the first one listed on screen focused; each window has its page
+  // as a group with an address (Chromium's reader) and a web area (Gecko's).
   void loadBrowserTrees(const std::vector<PlannedWindow>& list) {
     nlohmann::json applications = nlohmann::json::array();
     for (const std::int32_t processID : {firefoxPID, chromePID}) {
@@ -434,7 +434,11 @@ class Builder {
           focusedID = id;
         }
         windows.push_back({{"id", id},
-                           {"attributes", {{"AXRole", "AXWindow"}, {"AXTitle", window.title}}},
+                           {"attributes",
+                            {{"AXRole", "AXWindow"},
+                             {"AXTitle", window.title},
+                             {"AXPosition", {{"point", {window.bounds.x, window.bounds.y}}}},
+                             {"AXSize", {{"size", {window.bounds.width, window.bounds.height}}}}}},
                            {"children",
                             {{{"attributes", {{"AXRole", "AXGroup"}, {"AXURL", {{"url", *window.pageURL}}}}}},
                              {{"attributes",

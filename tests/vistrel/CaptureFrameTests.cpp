@@ -56,7 +56,9 @@ class CaptureFrameTest : public ::testing::Test {
         .setChildren("editor", {"editor.window"})
         .setValue("editor", "AXRole", std::string("AXApplication"))
         .setValue("editor.window", "AXRole", std::string("AXWindow"))
-        .setValue("editor.window", "AXTitle", std::string("notes.txt"));
+        .setValue("editor.window", "AXTitle", std::string("notes.txt"))
+        .setValue("editor.window", "AXPosition", AccessibilityPoint{20, 20})
+        .setValue("editor.window", "AXSize", AccessibilitySize{300, 200});
     services = std::make_unique<CaptureHostServices>(*desktop);
   }
 

@@ -1,3 +1,5 @@
+// Reading the focused window of a browser: the verdict, the page address and
+// the status, with every read of a recognised browser reported to the monitor.
 #include "Sablekit/context/browser/BrowserContextService.h"
 
 #include "Sablekit/common/BundleIDNormalization.h"
@@ -7,7 +9,16 @@
 
 namespace Sablekit {
 
-namespace {}  // namespace
+namespace {
+
+// What the title alone says: its private wording is evidence even when
+// nothing else can be read; its absence proves nothing.
+BrowserPrivacyVerdict titleVerdict(std::string_view windowTitle) {
+  return BrowserPrivateWindowVerdict::containsPrivateMarker(windowTitle) ? BrowserPrivacyVerdict::privateWindow
+                                                                         : BrowserPrivacyVerdict::unknown;
+}
+
+}  // namespace
 
 BrowserContextService::BrowserContextService(AccessibilityClient& accessibility,
                                              PermissionChecks& permissions,
@@ -47,12 +58,12 @@ BrowserContextResult BrowserContextService::read(std::string_view bundleID,
   }
 
   if (!permissions_.accessibilityTrusted()) {
-    // Without accessibility only the browser's own answer can say anything.
+    // Without accessibility the browser's own answer decides, else the title.
     const auto asked = verdicts_.deterministicPrivateVerdictIfAvailable(n, browserVersion, allowAutomation);
     return reportUnreadable(n, browserVersion,
                             {.status = BrowserReadStatus::unreadable,
                              .pageURL = std::nullopt,
-                             .privacy = asked.value_or(BrowserPrivacyVerdict::unknown),
+                             .privacy = asked.value_or(titleVerdict(windowTitle)),
                              .authoritativePrivacy = asked.has_value()});
   }
 
@@ -63,7 +74,7 @@ BrowserContextResult BrowserContextService::read(std::string_view bundleID,
     return reportUnreadable(n, browserVersion,
                             {.status = BrowserReadStatus::unreadable,
                              .pageURL = std::nullopt,
-                             .privacy = BrowserPrivacyVerdict::unknown,
+                             .privacy = titleVerdict(windowTitle),
                              .authoritativePrivacy = false});
   }
 

@@ -89,7 +89,8 @@ std::string_view SimulatedDesktop::demoScenario() {
       {"processID": 612, "id": "firefox",
        "attributes": {"AXRole": "AXApplication", "AXFocusedWindow": {"element": "firefox.window"}},
        "children": [
-         {"id": "firefox.window", "attributes": {"AXRole": "AXWindow", "AXTitle": "Today's news — Mozilla Firefox"},
+         {"id": "firefox.window", "attributes": {"AXRole": "AXWindow", "AXTitle": "Today's news — Mozilla Firefox",
+                                                 "AXPosition": {"point": [30, 30]}, "AXSize": {"size": [1080, 720]}},
           "children": [
             {"attributes": {"AXRole": "AXToolbar"},
              "children": [

@@ -264,6 +264,35 @@ TEST_F(BrowserContextServiceTest, NoFocusedWindowIsUnreadable) {
           .status = S::unreadable, .pageURL = std::nullopt, .privacy = V::unknown, .authoritativePrivacy = false}));
 }
 
+TEST_F(BrowserContextServiceTest, AMarkedTitleIsPrivateWithoutTrustOrAFocusedWindow) {
+  struct Case {
+    const char* name;
+    bool trusted;
+    bool focusedWindow;
+    const char* title;
+    V privacy;
+  };
+  const Case cases[] = {
+      {"untrusted, Firefox's private title", false, true, "Clinic booking — Mozilla Firefox Private Browsing",
+       V::privateWindow},
+      {"untrusted, marker in capitals", false, true, "Inbox - INCOGNITO", V::privateWindow},
+      {"untrusted, plain title", false, true, "Clinic booking - Chromium", V::unknown},
+      {"no focused window, marked title", true, false, "New InPrivate tab", V::privateWindow},
+      {"no focused window, plain title", true, false, "Inbox", V::unknown},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    permissions.trusted = c.trusted;
+    if (!c.focusedWindow) {
+      accessibility.setValue("app", "AXFocusedWindow", std::string("not an element"));
+    }
+    EXPECT_EQ(
+        read("org.mozilla.firefox", c.title),
+        (BrowserContextResult{
+            .status = S::unreadable, .pageURL = std::nullopt, .privacy = c.privacy, .authoritativePrivacy = false}));
+  }
+}
+
 TEST_F(BrowserContextServiceTest, WithoutTrustOnlyTheBrowsersOwnAnswerCounts) {
   permissions.trusted = false;
   EXPECT_EQ(
@@ -275,6 +304,10 @@ TEST_F(BrowserContextServiceTest, WithoutTrustOnlyTheBrowsersOwnAnswerCounts) {
                                                                        .pageURL = std::nullopt,
                                                                        .privacy = V::privateWindow,
                                                                        .authoritativePrivacy = true}));
+  // The browser's own answer outweighs the title's wording.
+  clock.advance(6);
+  scripts.answer(ScriptRunOutcome::success("normal"));
+  EXPECT_EQ(read("com.google.chrome", "Incognito", true).privacy, V::normal);
   EXPECT_EQ(accessibility.callCount(), 0u);
 }
 

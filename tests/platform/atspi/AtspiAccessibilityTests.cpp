@@ -127,7 +127,8 @@ TEST_F(AtspiAccessibilityTest, TrustNeedsTheBusAndItsRegistry) {
 TEST_F(AtspiAccessibilityTest, WalkReportsTheWindowsTextsAndMasksThePassword) {
   Testing::FixedPermissions permissions;
   AccessibilitySnapshotService service(*client_, permissions, clock_);
-  const AccessibilitySnapshotResult snapshot = service.snapshot("GTK test", "org.example.gtk", processID());
+  const AccessibilitySnapshotResult snapshot =
+      service.snapshot("GTK test", "org.example.gtk", processID(), AccessibilityWindowScope::unrestricted());
 
   const auto node = [&](const std::string& role, const std::string& title) -> const AccessibilityNodeResult* {
     for (const auto& candidate : snapshot.nodes) {
@@ -311,7 +312,9 @@ TEST_F(AtspiAccessibilityTest, TypingGivesTheNextSnapshotAsAPatch) {
   AccessibilitySnapshotService walks(*client_, permissions, cacheClock);
   AccessibilityObserverCoordinator coordinator(*client_, *client_, permissions, cacheClock);
   AccessibilitySnapshotCache cache(walks, coordinator, permissions, cacheClock);
-  const auto snapshot = [&] { return cache.snapshot("GTK test", bundleID, processID()); };
+  const auto snapshot = [&] {
+    return cache.snapshot("GTK test", bundleID, processID(), AccessibilityWindowScope::unrestricted());
+  };
   // Real time passes only while the observer thread and the application work.
   const auto waitUntil = [&](const std::function<bool()>& condition) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(safetySeconds);
