@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "Sablekit/platform/HostLease.h"
-#include "tests/keyloft/ScratchDirectory.h"
+#include "tests/support/ScratchDirectory.h"
 #include "tests/support/RunningChild.h"
 
 namespace Sablekit {

@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/keyloft/ScratchDirectory.h"
+#include "tests/support/ScratchDirectory.h"
 #include "tests/support/RunningChild.h"
 
 namespace Sablekit {

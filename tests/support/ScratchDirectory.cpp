@@ -1,4 +1,4 @@
-#include "tests/keyloft/ScratchDirectory.h"
+#include "tests/support/ScratchDirectory.h"
 
 #include <string>
 #include <system_error>

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "Sablekit/platform/posix/PosixParentPipeWatcher.h"
-#include "tests/keyloft/ScratchDirectory.h"
+#include "tests/support/ScratchDirectory.h"
 
 namespace Sablekit {
 namespace {

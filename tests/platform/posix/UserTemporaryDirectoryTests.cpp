@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "Sablekit/platform/posix/UserTemporaryDirectory.h"
-#include "tests/keyloft/ScratchDirectory.h"
+#include "tests/support/ScratchDirectory.h"
 
 namespace Sablekit {
 namespace {

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "Sablekit/platform/posix/PosixHostLease.h"
-#include "tests/keyloft/ScratchDirectory.h"
+#include "tests/support/ScratchDirectory.h"
 
 namespace Sablekit {
 namespace {
